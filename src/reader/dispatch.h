@@ -1,0 +1,29 @@
+#pragma once
+// The late-bound dispatch surface of the card reader control, as the program's logic sees it.
+// The Windows adapter implements it with IDispatch::Invoke; tests implement it with fakes.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "reader/dispids.h"
+
+namespace reader {
+
+// A value crossing the dispatch boundary. Empty stands for "no value" (a VT_EMPTY result).
+using DispValue = std::variant<std::monostate, std::wstring, std::int32_t, bool>;
+
+class ReaderDispatch {
+ public:
+  virtual ~ReaderDispatch() = default;
+
+  // Each call returns false when it fails outright: no control, the call is refused by the
+  // dispatch layer, or its value cannot be converted. Refusals that the reader reports through
+  // its result code are not failures of the call.
+  virtual bool Call(DispId id, const std::vector<DispValue>& args) = 0;
+  virtual bool Put(DispId id, const DispValue& value) = 0;
+  virtual bool Get(DispId id, DispValue& result) = 0;
+};
+
+}  // namespace reader

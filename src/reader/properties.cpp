@@ -1,0 +1,63 @@
+#include "reader/properties.h"
+
+#include <cwctype>
+#include <limits>
+
+namespace reader {
+namespace {
+
+struct ToText {
+  std::wstring operator()(std::monostate) const { return {}; }
+  std::wstring operator()(const std::wstring& s) const { return s; }
+  std::wstring operator()(std::int32_t n) const { return std::to_wstring(n); }
+  std::wstring operator()(bool b) const { return b ? L"True" : L"False"; }
+};
+
+std::optional<std::int32_t> ParseDecimal(const std::wstring& text) {
+  std::size_t i = 0, end = text.size();
+  while (i < end && std::iswspace(text[i])) ++i;
+  while (end > i && std::iswspace(text[end - 1])) --end;
+  bool negative = false;
+  if (i < end && (text[i] == L'-' || text[i] == L'+')) negative = text[i++] == L'-';
+  if (i == end) return std::nullopt;
+  std::int64_t value = 0;
+  for (; i < end; ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return std::nullopt;
+    value = value * 10 + (text[i] - L'0');
+    if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+struct ToInt {
+  std::optional<std::int32_t> operator()(std::monostate) const { return 0; }
+  std::optional<std::int32_t> operator()(const std::wstring& s) const { return ParseDecimal(s); }
+  std::optional<std::int32_t> operator()(std::int32_t n) const { return n; }
+  std::optional<std::int32_t> operator()(bool b) const { return b ? -1 : 0; }
+};
+
+}  // namespace
+
+std::optional<std::wstring> GetText(ReaderDispatch& msr, DispId id) {
+  DispValue value;
+  if (!msr.Get(id, value)) return std::nullopt;
+  return std::visit(ToText{}, value);
+}
+
+std::optional<std::int32_t> GetInt(ReaderDispatch& msr, DispId id) {
+  DispValue value;
+  if (!msr.Get(id, value)) return std::nullopt;
+  return std::visit(ToInt{}, value);
+}
+
+std::int16_t NarrowCode(std::optional<std::int32_t> code) {
+  if (!code || *code < std::numeric_limits<std::int16_t>::min() ||
+      *code > std::numeric_limits<std::int16_t>::max()) {
+    return kUnreadableCode;
+  }
+  return static_cast<std::int16_t>(*code);
+}
+
+}  // namespace reader

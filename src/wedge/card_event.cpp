@@ -1,0 +1,105 @@
+#include "wedge/card_event.h"
+
+#include <utility>
+
+#include "reader/properties.h"
+#include "wedge/addcntlcode.h"
+
+namespace wedge {
+namespace {
+
+constexpr int kFields = 5;  // FirstName .. AccountNumber, then the three tracks
+
+// Framing of each track: start sentinels with sentinels on, and the end sentinel. The track 1
+// start sentinel is already escaped because it is added after escaping.
+constexpr const wchar_t* kStartSentinel[3] = {L"{%}", L";", L";"};
+constexpr const wchar_t* kEndSentinel = L"?";
+constexpr const wchar_t* kEnter = L"~";
+
+// Clears the busy flag however the handling ends.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
+  ~BusyScope() { busy_ = false; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool& busy_;
+};
+
+}  // namespace
+
+CardEventHandler::CardEventHandler(reader::ReaderDispatch& msr, CardForm& form,
+                                   KeystrokeOutput& keys, std::function<void()> do_events)
+    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)) {}
+
+void CardEventHandler::MSR1_DataEvent(std::int32_t /*Status*/) {
+  if (busy_) {
+    // Raised from a yield of the card being handled. The reader holds this card's data only until
+    // its next event, so read it now and type it once the earlier card is done.
+    waiting_.push_back(ReadAndRearm());
+    return;
+  }
+  BusyScope busy(busy_);
+  HandleCard(nullptr);
+  while (!waiting_.empty()) {
+    CardRead next = std::move(waiting_.front());
+    waiting_.pop_front();
+    HandleCard(&next);
+  }
+}
+
+CardEventHandler::CardRead CardEventHandler::ReadAndRearm() {
+  CardRead card;
+  for (int i = 0; i < 8; ++i) card.values[i] = reader::GetText(msr_, reader::kCardProperties[i]);
+  msr_.Put(reader::DispId::DataEventEnabled, true);  // a refused re-arm is ignored
+  return card;
+}
+
+// Every step goes on past a failure of the step before it: a failed read leaves its box or track
+// empty, a failed choice read takes the branch as if the choice were set, a failed box write or
+// SendKeys call is ignored. `recorded` is a card read earlier; without it the reader is read now.
+void CardEventHandler::HandleCard(const CardRead* recorded) {
+  auto value = [&](int i) -> std::optional<std::wstring> {
+    if (recorded) return recorded->values[i];
+    return reader::GetText(msr_, reader::kCardProperties[i]);
+  };
+
+  for (int box = 0; box < kDisplayBoxes; ++box) form_.SetBoxText(box, L"");
+  for (std::wstring& track : tracks_) track.clear();
+
+  for (int i = 0; i < kFields; ++i) {
+    if (auto text = value(i)) form_.SetBoxText(i, *text);
+  }
+  for (int t = 0; t < 3; ++t) {
+    if (auto text = value(kFields + t)) tracks_[t] = std::move(*text);
+  }
+  for (int t = 0; t < 3; ++t) form_.SetBoxText(kTrackBoxFirst + t, tracks_[t]);
+
+  // Re-arm before any escaping or typing, so the next card can be reported meanwhile.
+  if (!recorded) msr_.Put(reader::DispId::DataEventEnabled, true);
+
+  const bool sentinels = form_.Option(CardOption::SendSentinels).value_or(true);
+  const bool enter_per_track = form_.Option(CardOption::CrWithTrack).value_or(true);
+
+  for (int t = 0; t < 3; ++t) {
+    std::wstring& track = tracks_[t];
+    if (track.empty()) continue;
+    std::wstring framed = sentinels ? kStartSentinel[t] : L"";
+    framed += Addcntlcode(track, do_events_);
+    if (sentinels) framed += kEndSentinel;
+    if (enter_per_track) framed += kEnter;
+    track = std::move(framed);
+  }
+
+  for (int t = 0; t < 3; ++t) {
+    const std::optional<std::int16_t> tick = form_.TrackBox(t);
+    if (!tick || *tick == 1) keys_.SendKeys(tracks_[t]);  // a failed call skips only this track
+  }
+
+  const bool any_data = !tracks_[0].empty() || !tracks_[1].empty() || !tracks_[2].empty();
+  if (any_data && form_.Option(CardOption::CrWithCard).value_or(true)) keys_.SendKeys(kEnter);
+}
+
+}  // namespace wedge

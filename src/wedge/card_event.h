@@ -1,0 +1,55 @@
+#pragma once
+// The card data event: one decoded card in, its framed tracks typed into the active window.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "reader/dispatch.h"
+#include "wedge/card_form.h"
+#include "wedge/keystroke_output.h"
+
+namespace wedge {
+
+class CardEventHandler {
+ public:
+  // `do_events` dispatches pending window and reader events; the escaping calls it once for
+  // each character it replaces.
+  CardEventHandler(reader::ReaderDispatch& msr, CardForm& form, KeystrokeOutput& keys,
+                   std::function<void()> do_events);
+
+  // Handler of the reader's data event; `Status` is not used.
+  //
+  // A card event that arrives while an earlier card is still being handled (inside a yield of the
+  // escaping) has its data read at once and is handled after the earlier card, whole: two cards
+  // never share the track texts, are never interleaved, and none is lost or typed twice.
+  void MSR1_DataEvent(std::int32_t Status);
+
+  // The last card's tracks: framed keystroke texts once a card has been handled.
+  const std::wstring& sTrack1() const { return tracks_[0]; }
+  const std::wstring& sTrack2() const { return tracks_[1]; }
+  const std::wstring& sTrack3() const { return tracks_[2]; }
+
+ private:
+  // One card's eight properties as read from the reader; nothing where a read failed.
+  struct CardRead {
+    std::array<std::optional<std::wstring>, 8> values;
+  };
+
+  CardRead ReadAndRearm();
+  void HandleCard(const CardRead* recorded);
+
+  reader::ReaderDispatch& msr_;
+  CardForm& form_;
+  KeystrokeOutput& keys_;
+  std::function<void()> do_events_;
+
+  std::array<std::wstring, 3> tracks_;
+  bool busy_ = false;
+  std::deque<CardRead> waiting_;
+};
+
+}  // namespace wedge

@@ -1,0 +1,18 @@
+#pragma once
+// Where typed card text goes: the keystrokes of the active window.
+
+#include <string>
+
+namespace wedge {
+
+class KeystrokeOutput {
+ public:
+  virtual ~KeystrokeOutput() = default;
+
+  // Types `keys`, written in the keystroke notation ("~" is Enter, "{%}" a percent sign...), into
+  // the window that has the focus. Returns without waiting for the window to process the keys;
+  // calls are typed in the order they are made. False when the text could not be typed.
+  virtual bool SendKeys(const std::wstring& keys) = 0;
+};
+
+}  // namespace wedge

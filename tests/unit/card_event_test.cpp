@@ -1,0 +1,253 @@
+#include "wedge/card_event.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "shell/plain_card_form.h"
+#include "unit/fakes.h"
+
+namespace {
+
+using reader::DispId;
+using ::testing::ElementsAre;
+using testing_fakes::FakeReader;
+using testing_fakes::RecordingKeys;
+using wedge::CardOption;
+
+// The plain window values, with failures to order.
+class FakeForm : public shell::PlainCardForm {
+ public:
+  std::set<CardOption> failing_options;
+  std::set<int> failing_ticks;
+  std::set<int> failing_boxes;
+
+  std::optional<bool> Option(CardOption which) override {
+    if (failing_options.count(which)) return std::nullopt;
+    return PlainCardForm::Option(which);
+  }
+  std::optional<std::int16_t> TrackBox(int track) override {
+    if (failing_ticks.count(track)) return std::nullopt;
+    return PlainCardForm::TrackBox(track);
+  }
+  bool SetBoxText(int index, const std::wstring& text) override {
+    if (failing_boxes.count(index)) return false;
+    return PlainCardForm::SetBoxText(index, text);
+  }
+};
+
+enum class Cr { Track, Card, None };
+
+class CardEventTest : public ::testing::Test {
+ protected:
+  void Choose(bool sentinels, Cr cr) {
+    form.choices.send_sentinels = sentinels;
+    form.choices.cr_with_track = cr == Cr::Track;
+    form.choices.cr_with_card = cr == Cr::Card;
+  }
+  void Swipe() { handler.MSR1_DataEvent(0); }
+
+  FakeReader msr;
+  FakeForm form;
+  RecordingKeys keys;
+  int yields = 0;
+  std::function<void()> on_yield;
+  wedge::CardEventHandler handler{msr, form, keys, [this] {
+                                    ++yields;
+                                    if (on_yield) on_yield();
+                                  }};
+};
+
+struct Framing {
+  bool sentinels;
+  Cr cr;
+  std::vector<std::wstring> sent;
+};
+
+std::string FramingName(const ::testing::TestParamInfo<Framing>& info) {
+  static const char* const kCr[] = {"EnterPerTrack", "EnterPerCard", "NoEnter"};
+  return std::string(info.param.sentinels ? "Sentinels_" : "NoSentinels_") +
+         kCr[static_cast<int>(info.param.cr)];
+}
+
+class WorkedExample : public CardEventTest, public ::testing::WithParamInterface<Framing> {};
+
+TEST_P(WorkedExample, TypesTheTicketTracksFramedAsChosen) {
+  const Framing& f = GetParam();
+  Choose(f.sentinels, f.cr);
+  msr.Card(L"B1234^DOE/J^99", L"1234=99", L"");
+  Swipe();
+  EXPECT_EQ(keys.sent, f.sent);
+  EXPECT_EQ(form.boxes[5], L"B1234^DOE/J^99");
+  EXPECT_EQ(form.boxes[6], L"1234=99");
+  EXPECT_EQ(form.boxes[7], L"");
+  EXPECT_EQ(yields, 2);  // the two "^"
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SentinelsAndCarriageReturns, WorkedExample,
+    ::testing::Values(
+        Framing{true, Cr::Track, {L"{%}B1234{^}DOE/J{^}99?~", L";1234=99?~", L""}},
+        Framing{true, Cr::Card, {L"{%}B1234{^}DOE/J{^}99?", L";1234=99?", L"", L"~"}},
+        Framing{true, Cr::None, {L"{%}B1234{^}DOE/J{^}99?", L";1234=99?", L""}},
+        Framing{false, Cr::Track, {L"B1234{^}DOE/J{^}99~", L"1234=99~", L""}},
+        Framing{false, Cr::Card, {L"B1234{^}DOE/J{^}99", L"1234=99", L"", L"~"}},
+        Framing{false, Cr::None, {L"B1234{^}DOE/J{^}99", L"1234=99", L""}}),
+    FramingName);
+
+TEST_F(CardEventTest, ShowsFieldsAndRawTracksAndKeepsFramedTracks) {
+  Choose(true, Cr::Track);
+  msr.Card(L"B4111111111111111^DOE/JOHN^2912101", L"4111111111111111=2912101", L"01+9",
+           L"JOHN", L"4111111111111111");
+  msr.props[DispId::MiddleInitial] = std::wstring(L"Q");
+  msr.props[DispId::Surname] = std::wstring(L"DOE");
+  msr.props[DispId::ExpirationDate] = std::wstring(L"2912");
+  form.boxes[8] = L"typed before";
+  Swipe();
+  EXPECT_THAT(form.boxes, ElementsAre(L"JOHN", L"Q", L"DOE", L"2912", L"4111111111111111",
+                                      L"B4111111111111111^DOE/JOHN^2912101",
+                                      L"4111111111111111=2912101", L"01+9", L""));
+  EXPECT_EQ(handler.sTrack1(), L"{%}B4111111111111111{^}DOE/JOHN{^}2912101?~");
+  EXPECT_EQ(handler.sTrack2(), L";4111111111111111=2912101?~");
+  EXPECT_EQ(handler.sTrack3(), L";01{+}9?~");
+}
+
+TEST_F(CardEventTest, ReadsTheCardThenRearmsBeforeAnyEscapingOrTyping) {
+  msr.Card(L"B1^2", L"3", L"");
+  std::size_t journal_at_first_yield = 0;
+  on_yield = [&] {
+    if (!journal_at_first_yield) journal_at_first_yield = msr.journal.size();
+  };
+  Swipe();
+  std::vector<DispId> order;
+  for (const auto& e : msr.journal) order.push_back(e.id);
+  EXPECT_THAT(order, ElementsAre(DispId::FirstName, DispId::MiddleInitial, DispId::Surname,
+                                 DispId::ExpirationDate, DispId::AccountNumber, DispId::Track1Data,
+                                 DispId::Track2Data, DispId::Track3Data, DispId::DataEventEnabled));
+  EXPECT_EQ(msr.journal.back().kind, 'P');
+  EXPECT_EQ(msr.journal.back().args[0], reader::DispValue{true});
+  EXPECT_EQ(journal_at_first_yield, msr.journal.size());
+}
+
+TEST_F(CardEventTest, EmptyCardTypesNothingAndNoCardEnter) {
+  Choose(true, Cr::Card);
+  msr.Card(L"", L"", L"");
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"", L"", L""));  // ticked empty tracks type nothing
+  EXPECT_EQ(handler.sTrack1() + handler.sTrack2() + handler.sTrack3(), L"");
+}
+
+TEST_F(CardEventTest, CardEnterCountsTracksNotTicks) {
+  Choose(true, Cr::Card);
+  form.choices.tracks = {0, 0, 0};
+  msr.Card(L"", L"", L"9876");
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"~"));
+}
+
+TEST_F(CardEventTest, OnlyAValueOfExactlyOneTypesATrack) {
+  form.choices.tracks = {2, 1, 0};  // greyed, ticked, unticked
+  msr.Card(L"A", L"B", L"C");
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L";B?"));
+}
+
+TEST_F(CardEventTest, EnterAfterEveryTrackAndNoCardEnter) {
+  Choose(false, Cr::Track);
+  msr.Card(L"A", L"B", L"C");
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"A~", L"B~", L"C~"));
+}
+
+TEST_F(CardEventTest, FailedReadsLeaveTheirBoxOrTrackEmpty) {
+  Choose(true, Cr::Card);
+  msr.Card(L"B1", L"2", L"3", L"ANN");
+  msr.failing = {DispId::FirstName, DispId::Track2Data};
+  form.boxes.fill(L"old");
+  Swipe();
+  EXPECT_EQ(form.boxes[0], L"");
+  EXPECT_EQ(form.boxes[6], L"");
+  EXPECT_THAT(keys.sent, ElementsAre(L"{%}B1?", L"", L";3?", L"~"));
+
+  // With every track unreadable there is nothing to count for the card's Enter.
+  keys.sent.clear();
+  msr.failing = {DispId::Track1Data, DispId::Track2Data, DispId::Track3Data};
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"", L"", L""));
+}
+
+TEST_F(CardEventTest, RefusedRearmAndBoxWritesStillTypeTheCard) {
+  msr.Card(L"B1", L"2", L"");
+  msr.failing = {DispId::DataEventEnabled};
+  form.failing_boxes = {0, 5, 6};
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"{%}B1?", L";2?", L""));
+}
+
+TEST_F(CardEventTest, FailedSendKeysDoesNotStopLaterTracksOrTheCardEnter) {
+  Choose(false, Cr::Card);
+  msr.Card(L"A", L"B", L"C");
+  keys.failing_calls = {0};
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"B", L"C", L"~"));
+}
+
+TEST_F(CardEventTest, UnreadableChoicesTakeTheBranchAsIfSet) {
+  Choose(false, Cr::None);
+  form.choices.tracks = {0, 0, 0};
+  form.failing_options = {CardOption::SendSentinels, CardOption::CrWithTrack,
+                          CardOption::CrWithCard};
+  form.failing_ticks = {1};
+  msr.Card(L"A", L"B", L"");
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L";B?~", L"~"));
+}
+
+// A card swiped while the previous card is still being escaped (its event is raised from the
+// yield) is typed after it, whole: nothing lost, split, interleaved or typed twice.
+TEST_F(CardEventTest, CardDuringACardIsTypedAfterItWhole) {
+  Choose(true, Cr::Track);
+  msr.Card(L"B1111^ONE/A^11", L"1111=11", L"");
+  int raised = 0;
+  on_yield = [&] {
+    if (raised++ == 0) {
+      msr.Card(L"B2222^TWO/B^22", L"2222=22", L"2+2");
+      handler.MSR1_DataEvent(0);
+    }
+  };
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"{%}B1111{^}ONE/A{^}11?~", L";1111=11?~", L"",
+                                     L"{%}B2222{^}TWO/B{^}22?~", L";2222=22?~", L";2{+}2?~"));
+  EXPECT_EQ(form.boxes[5], L"B2222^TWO/B^22");
+  EXPECT_EQ(handler.sTrack3(), L";2{+}2?~");
+  EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 2);
+}
+
+TEST_F(CardEventTest, SeveralCardsDuringCardsKeepTheirOrder) {
+  Choose(false, Cr::None);
+  form.choices.tracks = {0, 1, 0};
+  msr.Card(L"", L"1^", L"");
+  int next = 2;
+  on_yield = [&] {
+    // Each card's yield brings the next card, two at once for the first.
+    for (int n = 0; n < (next == 2 ? 2 : 1) && next <= 5; ++n, ++next) {
+      msr.Card(L"", std::to_wstring(next) + L"^", L"");
+      handler.MSR1_DataEvent(0);
+    }
+  };
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"1{^}", L"2{^}", L"3{^}", L"4{^}", L"5{^}"));
+  EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 5);
+
+  // Handling is over: the next card is handled at once again.
+  on_yield = nullptr;
+  keys.sent.clear();
+  msr.Card(L"", L"6", L"");
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"6"));
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include "reader/properties.h"
+
+#include <gtest/gtest.h>
+
+#include "unit/fakes.h"
+
+namespace {
+
+using reader::DispId;
+using testing_fakes::FakeReader;
+
+TEST(ReaderProperties, TextOfEveryValueKind) {
+  FakeReader msr;
+  msr.props[DispId::Track1Data] = std::wstring(L"B4111111111111111^X");
+  msr.props[DispId::Track2Data] = std::int32_t{-42};
+  msr.props[DispId::Track3Data] = true;
+  msr.props[DispId::FirstName] = false;
+  EXPECT_EQ(reader::GetText(msr, DispId::Track1Data), L"B4111111111111111^X");
+  EXPECT_EQ(reader::GetText(msr, DispId::Track2Data), L"-42");
+  EXPECT_EQ(reader::GetText(msr, DispId::Track3Data), L"True");
+  EXPECT_EQ(reader::GetText(msr, DispId::FirstName), L"False");
+  EXPECT_EQ(reader::GetText(msr, DispId::Surname), L"");  // never set: empty
+  msr.failing = {DispId::Surname};
+  EXPECT_EQ(reader::GetText(msr, DispId::Surname), std::nullopt);
+}
+
+TEST(ReaderProperties, ResultCodesAsIntegers) {
+  FakeReader msr;
+  const std::pair<reader::DispValue, std::optional<std::int32_t>> cases[] = {
+      {std::int32_t{114}, 114},         {std::wstring(L" 201 "), 201},
+      {std::wstring(L"-7"), -7},        {true, -1},
+      {reader::DispValue{}, 0},         {std::wstring(L"abc"), std::nullopt},
+      {std::wstring(L""), std::nullopt}, {std::wstring(L"99999999999"), std::nullopt},
+      {std::wstring(L"-2147483648"), INT32_MIN},
+  };
+  for (const auto& [stored, expected] : cases) {
+    msr.props[DispId::ResultCode] = stored;
+    EXPECT_EQ(reader::GetInt(msr, DispId::ResultCode), expected);
+  }
+  msr.failing = {DispId::ResultCodeExtended};
+  EXPECT_EQ(reader::GetInt(msr, DispId::ResultCodeExtended), std::nullopt);
+}
+
+TEST(ReaderProperties, NarrowingKeepsCodesAndMarksTheUnstorable) {
+  EXPECT_EQ(reader::NarrowCode(0), 0);
+  EXPECT_EQ(reader::NarrowCode(114), 114);
+  EXPECT_EQ(reader::NarrowCode(-32768), -32768);
+  EXPECT_EQ(reader::NarrowCode(32767), 32767);
+  // 65536 + 101 would wrap to 101 ("closed"), a different and misleading code.
+  EXPECT_EQ(reader::NarrowCode(65536 + 101), reader::kUnreadableCode);
+  EXPECT_EQ(reader::NarrowCode(-32769), reader::kUnreadableCode);
+  EXPECT_EQ(reader::NarrowCode(std::nullopt), reader::kUnreadableCode);
+}
+
+TEST(ReaderProperties, TableNamesEveryCallOnce) {
+  for (const reader::DispInfo& info : reader::kReaderCalls) {
+    EXPECT_EQ(reader::FindDisp(static_cast<std::int32_t>(info.id)), &info) << info.name;
+  }
+  EXPECT_EQ(reader::FindDisp(1), nullptr);
+}
+
+}  // namespace
