@@ -58,4 +58,7 @@ zan_session_start() {
     wineboot -i >/dev/null 2>&1
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # Start the prefix's background services now, with their output going nowhere: started by the
+  # first test instead, they would inherit its output pipe and keep CTest waiting for it to close.
+  wineboot >/dev/null 2>&1 || true
 }
