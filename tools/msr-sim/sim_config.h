@@ -8,6 +8,8 @@
 //   noclassinfo                 no IProvideClassInfo2: clients must enumerate connection points
 //   nocreate                    creating the control fails
 //   failinvoke                  every dispatch call fails outright
+// The swipe command may also send "raise=2", "raise=3" or "raise=5" to a running reader, which
+// then raises its DirectIO, Error or StatusUpdate event.
 
 #include <cstdint>
 #include <map>

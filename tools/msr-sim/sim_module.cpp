@@ -88,8 +88,17 @@ LSTATUS Register(HKEY root) {
   return s;
 }
 
+// The ProgID is one for both bitnesses' views of the classes; it stays while the other
+// bitness's reader is still registered.
 void Unregister(HKEY root) {
-  RegDeleteTreeW(root, (L"Software\\Classes\\CLSID\\" + GuidText(msr_sim::kClsid)).c_str());
+  const std::wstring clsid = L"Software\\Classes\\CLSID\\" + GuidText(msr_sim::kClsid);
+  RegDeleteTreeW(root, clsid.c_str());
+  const REGSAM other_view = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  HKEY other = nullptr;
+  if (RegOpenKeyExW(root, clsid.c_str(), 0, KEY_READ | other_view, &other) == ERROR_SUCCESS) {
+    RegCloseKey(other);
+    return;
+  }
   RegDeleteTreeW(root, (std::wstring(L"Software\\Classes\\") + msr_sim::kProgId).c_str());
 }
 

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@ namespace msr_sim {
 namespace {
 
 constexpr UINT kDeliverMessage = WM_APP + 1;
+constexpr UINT kRaiseMessage = WM_APP + 2;  // wParam: the event to raise
 
 // OPOS result codes the simulated reader gives.
 constexpr std::int32_t kSuccess = 0, kClosed = 101, kNotClaimed = 103, kIllegal = 106, kNoExist = 109;
@@ -467,6 +469,9 @@ LRESULT SimReader::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kDeliverMessage:
       Deliver();
       return 0;
+    case kRaiseMessage:
+      FireEvent(static_cast<DISPID>(wp), 0);
+      return 0;
     default:
       return DefWindowProcW(hwnd, msg, wp, lp);
   }
@@ -476,7 +481,15 @@ LRESULT SimReader::OnCard(const COPYDATASTRUCT& data) {
   const auto* text = static_cast<const wchar_t*>(data.lpData);
   const std::size_t chars = data.cbData / sizeof(wchar_t);
   if (data.dwData == kCopyFault) {
-    return config_.Apply(std::wstring(text, chars)) ? kCardQueued : 0;
+    const std::wstring line(text, chars);
+    // "raise=ID" raises one of the reader's other events (DirectIO 2, Error 3, StatusUpdate 5).
+    if (line.compare(0, 6, L"raise=") == 0) {
+      const long id = std::wcstol(line.c_str() + 6, nullptr, 10);
+      if (id != 2 && id != 3 && id != 5) return 0;
+      PostMessageW(window_, kRaiseMessage, static_cast<WPARAM>(id), 0);
+      return kCardQueued;
+    }
+    return config_.Apply(line) ? kCardQueued : 0;
   }
   Card card;
   if (data.dwData != kCopyCard || !Deserialise(text, chars, card)) return 0;
@@ -525,12 +538,17 @@ void SimReader::FireEvent(DISPID id, std::int32_t status) {
     sinks.push_back(entry.second);
   }
   AddRef();  // a handler may release the reader
+  // DataEvent and StatusUpdate carry one number, DirectIO three arguments, Error four.
+  const UINT count = id == 2 ? 3 : id == 3 ? 4 : 1;
   for (IDispatch* sink : sinks) {
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_I4;
-    arg.lVal = status;
-    DISPPARAMS params{&arg, nullptr, 1, 0};
+    VARIANT args[4];
+    for (VARIANT& arg : args) {
+      VariantInit(&arg);
+      arg.vt = VT_I4;
+      arg.lVal = 0;
+    }
+    args[count - 1].lVal = status;  // the first argument travels last
+    DISPPARAMS params{args, nullptr, count, 0};
     sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     sink->Release();
   }

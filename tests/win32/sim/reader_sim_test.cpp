@@ -170,6 +170,19 @@ TEST_F(ReaderSim, EventsAreFoundByEnumerationWithoutClassInfo) {
   host.session.Stop(host.msr);
 }
 
+TEST_F(ReaderSim, TheReadersOtherEventsAreReceivedAndIgnored) {
+  sim_host::SimFiles files({});
+  Host host;
+  host.session.Start(host.msr);
+  ASSERT_EQ(sim_host::Swipe(L"--fault raise=5 --fault raise=3 --fault raise=2"), 0);
+  ASSERT_EQ(sim_host::Swipe(kCard), 0);
+  ASSERT_TRUE(sim_host::PumpUntil([&] { return host.events == 1; }));
+  sim_host::PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(host.events, 1);
+  EXPECT_EQ(host.form.boxes[2], L"DOE");
+  host.session.Stop(host.msr);
+}
+
 TEST_F(ReaderSim, NoEventReachesTheHandlerAfterRelease) {
   sim_host::SimFiles files({});
   Host host;
