@@ -479,7 +479,8 @@ LRESULT SimReader::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT SimReader::OnCard(const COPYDATASTRUCT& data) {
   const auto* text = static_cast<const wchar_t*>(data.lpData);
-  const std::size_t chars = data.cbData / sizeof(wchar_t);
+  const std::size_t chars = text ? data.cbData / sizeof(wchar_t) : 0;
+  if (chars == 0) return 0;
   if (data.dwData == kCopyFault) {
     const std::wstring line(text, chars);
     // "raise=ID" raises one of the reader's other events (DirectIO 2, Error 3, StatusUpdate 5).

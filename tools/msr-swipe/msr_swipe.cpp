@@ -19,7 +19,7 @@ namespace {
 
 constexpr UINT kAnswerTimeoutMs = 5000;
 
-int Usage(const char* problem) {
+int Usage(const char* problem, int exit_code = 1) {
   std::fprintf(stderr,
                "msr-swipe: %s\n"
                "usage: msr-swipe [--device NAME] [--count N] [--track1 T] [--track2 T] [--track3 T]\n"
@@ -28,7 +28,7 @@ int Usage(const char* problem) {
                "  --count   swipe the same card N times, as fast as the reader takes them\n"
                "  --fault   a line of the simulated reader's configuration, e.g. result=36,111 or failget=24\n",
                problem);
-  return 1;
+  return exit_code;
 }
 
 struct LocalArgs {
@@ -67,7 +67,7 @@ int main() {
   std::vector<std::wstring> faults;
   for (int i = 1; i < args.argc; ++i) {
     const std::wstring opt = args.argv[i];
-    if (opt == L"--help" || opt == L"-h") return Usage("swipes a card on the simulated reader");
+    if (opt == L"--help" || opt == L"-h") return Usage("swipes a card on the simulated reader", 0);
     if (i + 1 >= args.argc) return Usage("an option lacks its value");
     const wchar_t* value = args.argv[++i];
     if (opt == L"--device") {
