@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "sim_reader.h"
+#include "sim_reader_win32.h"
 
 namespace {
 

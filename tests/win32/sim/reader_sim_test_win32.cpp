@@ -14,7 +14,7 @@
 #include "reader/reader_session.h"
 #include "shell/message_pump.h"
 #include "shell/plain_card_form.h"
-#include "sim_host.h"
+#include "sim_host_win32.h"
 #include "wedge/card_event.h"
 
 namespace {

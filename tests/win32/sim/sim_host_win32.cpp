@@ -1,4 +1,4 @@
-#include "sim_host.h"
+#include "sim_host_win32.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "sim_reader.h"
+#include "sim_reader_win32.h"
 
 #include <olectl.h>
 
