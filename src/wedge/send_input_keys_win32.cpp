@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <map>
+
 
 #include "wedge/send_input_keys.h"
 
@@ -9,41 +11,61 @@ namespace {
 // Asking ToUnicodeEx not to change the keyboard state (Windows 10 1607 and later).
 constexpr UINT kNoStateChange = 0x4;
 
+// The layout asked through the platform. A key is taken for a character only when the layout's
+// own translation of that key and shift state gives the character back: where it gives nothing
+// (Wine's AltGr keys, whose AltGr state only a real key press sets) the character goes as Unicode.
 class Win32Layout : public KeyboardLayout {
  public:
   explicit Win32Layout(HKL hkl) : hkl_(hkl) {}
 
-  std::optional<KeyChoice> VkKeyScan(wchar_t ch) override {
-    const SHORT r = VkKeyScanExW(ch, hkl_);
-    if (r == -1 || LOBYTE(r) == 0xFF) return std::nullopt;
-    return KeyChoice{LOBYTE(r), HIBYTE(r)};
-  }
+  std::optional<KeyChoice> VkKeyScan(wchar_t ch) override { return Look(ch).key; }
 
   std::uint16_t ScanCode(std::uint8_t vk) override {
     return static_cast<std::uint16_t>(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, hkl_));
   }
 
-  bool IsDeadKey(wchar_t ch) override {
-    const std::optional<KeyChoice> key = VkKeyScan(ch);
-    if (!key) return false;
-    BYTE state[256] = {};
-    if (key->shift_state & kShiftBit) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
-    if (key->shift_state & kCtrlBit) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
-    if (key->shift_state & kAltBit) state[VK_MENU] = state[VK_RMENU] = 0x80;
-    WCHAR out[8];
-    const int n = ToUnicodeEx(key->vk, ScanCode(key->vk), state, out, 8, kNoStateChange, hkl_);
-    if (n >= 0) return false;
-    // Older Windows ignore the flag and keep the dead key for this thread: let a space take it.
-    const BYTE none[256] = {};
-    for (int i = 0; i < 4 && ToUnicodeEx(VK_SPACE, ScanCode(VK_SPACE), none, out, 8,
-                                         kNoStateChange, hkl_) < 0;
-         ++i) {
-    }
-    return true;
-  }
+  bool IsDeadKey(wchar_t ch) override { return Look(ch).dead; }
 
  private:
+  struct Found {
+    std::optional<KeyChoice> key;
+    bool dead = false;
+  };
+
+  const Found& Look(wchar_t ch) {
+    auto it = found_.find(ch);
+    if (it != found_.end()) return it->second;
+    Found& f = found_[ch];
+    const SHORT r = VkKeyScanExW(ch, hkl_);
+    if (r == -1 || LOBYTE(r) == 0xFF) return f;
+    const KeyChoice key{LOBYTE(r), static_cast<unsigned>(HIBYTE(r))};
+    BYTE state[256] = {};
+    if (key.shift_state & kShiftBit) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+    if (key.shift_state & kCtrlBit) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+    if (key.shift_state & kAltBit) state[VK_MENU] = state[VK_RMENU] = 0x80;
+    WCHAR out[8] = {};
+    const int n = ToUnicodeEx(key.vk, ScanCode(key.vk), state, out, 8, kNoStateChange, hkl_);
+    if (n < 0) {
+      f.key = key;
+      f.dead = true;
+      ForgetDeadKey();
+    } else if (n == 1 && out[0] == ch) {
+      f.key = key;
+    }
+    return f;
+  }
+
+  // Older Windows ignore kNoStateChange and keep a dead key for this thread: let a space take it.
+  void ForgetDeadKey() {
+    const BYTE none[256] = {};
+    WCHAR out[8];
+    for (int i = 0; i < 4; ++i) {
+      if (ToUnicodeEx(VK_SPACE, ScanCode(VK_SPACE), none, out, 8, kNoStateChange, hkl_) >= 0) break;
+    }
+  }
+
   HKL hkl_;
+  std::map<wchar_t, Found> found_;
 };
 
 INPUT ToInput(const KeyEvent& e) {
