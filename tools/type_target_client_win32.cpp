@@ -19,7 +19,10 @@ bool RunLinux(const std::string& command) {
   const std::wstring win_file = WinePath(file);
   DeleteFileW(win_file.c_str());
   std::wstring cmd = L"Z:\\bin\\sh -c \"";
-  for (char c : command + "; echo $? > " + file) cmd += static_cast<wchar_t>(c);
+  for (char c : command + "; echo $? > " + file) {
+    if (c == '"') cmd += L'\\';  // a quote inside the quoted argument
+    cmd += static_cast<wchar_t>(c);
+  }
   cmd += L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof(si);

@@ -12,13 +12,16 @@
 
 namespace wedge {
 
-// The keyboard layout of the foreground window's thread.
-std::unique_ptr<KeyboardLayout> ForegroundKeyboardLayout();
 // Caps Lock and the modifier keys held down now.
 KeyboardState CurrentKeyboardState();
 
 class SendInputKeys : public KeystrokeOutput {
  public:
+  SendInputKeys();
+  ~SendInputKeys() override;
+  SendInputKeys(const SendInputKeys&) = delete;
+  SendInputKeys& operator=(const SendInputKeys&) = delete;
+
   // Types the text at once, or, inside a card, adds it to the card's keys. False when the text
   // cannot be read (nothing of it is typed) or when fewer keys were injected than planned (an
   // elevated foreground program refuses injected input).
@@ -29,6 +32,10 @@ class SendInputKeys : public KeystrokeOutput {
 
  private:
   bool Inject(const std::vector<KeyStroke>& keys);
+
+  // What each keyboard layout met so far answered, kept because asking costs time on every call.
+  struct Layouts;
+  std::unique_ptr<Layouts> layouts_;
 
   bool in_card_ = false;
   std::vector<KeyStroke> card_keys_;

@@ -21,7 +21,9 @@ class Win32Layout : public KeyboardLayout {
   std::optional<KeyChoice> VkKeyScan(wchar_t ch) override { return Look(ch).key; }
 
   std::uint16_t ScanCode(std::uint8_t vk) override {
-    return static_cast<std::uint16_t>(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, hkl_));
+    std::uint16_t& scan = scans_[vk];
+    if (!scan) scan = static_cast<std::uint16_t>(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, hkl_));
+    return scan;
   }
 
   bool IsDeadKey(wchar_t ch) override { return Look(ch).dead; }
@@ -66,6 +68,7 @@ class Win32Layout : public KeyboardLayout {
 
   HKL hkl_;
   std::map<wchar_t, Found> found_;
+  std::uint16_t scans_[256] = {};
 };
 
 INPUT ToInput(const KeyEvent& e) {
@@ -80,11 +83,21 @@ INPUT ToInput(const KeyEvent& e) {
 
 }  // namespace
 
-std::unique_ptr<KeyboardLayout> ForegroundKeyboardLayout() {
-  const HWND foreground = GetForegroundWindow();
-  const DWORD thread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-  return std::make_unique<Win32Layout>(GetKeyboardLayout(thread));
-}
+// Layouts are asked once for each character; a layout's answers do not change while it is loaded.
+struct SendInputKeys::Layouts {
+  std::map<HKL, Win32Layout> by_handle;
+
+  // The layout of the foreground window's thread.
+  Win32Layout& Foreground() {
+    const HWND foreground = GetForegroundWindow();
+    const DWORD thread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    const HKL hkl = GetKeyboardLayout(thread);
+    return by_handle.try_emplace(hkl, hkl).first->second;
+  }
+};
+
+SendInputKeys::SendInputKeys() : layouts_(std::make_unique<Layouts>()) {}
+SendInputKeys::~SendInputKeys() = default;
 
 KeyboardState CurrentKeyboardState() {
   KeyboardState state;
@@ -120,8 +133,8 @@ void SendInputKeys::EndCard() {
 
 bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys) {
   if (keys.empty()) return true;
-  const std::unique_ptr<KeyboardLayout> layout = ForegroundKeyboardLayout();
-  const std::vector<KeyEvent> events = PlanKeystrokes(keys, *layout, CurrentKeyboardState());
+  const std::vector<KeyEvent> events =
+      PlanKeystrokes(keys, layouts_->Foreground(), CurrentKeyboardState());
   std::vector<INPUT> inputs;
   inputs.reserve(events.size());
   for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
