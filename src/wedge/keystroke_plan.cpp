@@ -53,11 +53,28 @@ class Planner {
       Fixed(alt_, true);
       alt_ = 0;
     }
-    if (ctrl_ && !(want & kCtrlBit)) Fixed(vk::kLControl, true), ctrl_ = false;
-    if (shift_ && !(want & kShiftBit)) Fixed(vk::kLShift, true), shift_ = false;
-    if (!shift_ && (want & kShiftBit)) Fixed(vk::kLShift, false), shift_ = true;
-    if (!ctrl_ && (want & kCtrlBit)) Fixed(vk::kLControl, false), ctrl_ = true;
-    if (!alt_ && want_alt) Fixed(want_alt, false), alt_ = want_alt;
+    const bool want_ctrl = (want & kCtrlBit) != 0;
+    const bool want_shift = (want & kShiftBit) != 0;
+    if (ctrl_ && !want_ctrl) {
+      Fixed(vk::kLControl, true);
+      ctrl_ = false;
+    }
+    if (shift_ && !want_shift) {
+      Fixed(vk::kLShift, true);
+      shift_ = false;
+    }
+    if (!shift_ && want_shift) {
+      Fixed(vk::kLShift, false);
+      shift_ = true;
+    }
+    if (!ctrl_ && want_ctrl) {
+      Fixed(vk::kLControl, false);
+      ctrl_ = true;
+    }
+    if (!alt_ && want_alt) {
+      Fixed(want_alt, false);
+      alt_ = want_alt;
+    }
   }
 
   // The key that types `ch` as a character of its own; nothing for a Unicode character.
