@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "type_target_client.h"
+#include "type_target_client_win32.h"
 
 namespace type_target {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "type_target_client.h"
+#include "type_target_client_win32.h"
 #include "wedge/addcntlcode.h"
 #include "wedge/send_input_keys.h"
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "typing/typing_fixture.h"
+#include "typing/typing_fixture_win32.h"
 #include "wedge/addcntlcode.h"
 
 namespace {

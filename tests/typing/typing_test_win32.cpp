@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "shell/plain_card_form.h"
-#include "typing/typing_fixture.h"
+#include "typing/typing_fixture_win32.h"
 #include "unit/fakes.h"
 #include "wedge/addcntlcode.h"
 #include "wedge/card_event.h"

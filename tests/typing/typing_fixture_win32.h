@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "type_target_client.h"
+#include "type_target_client_win32.h"
 #include "wedge/send_input_keys.h"
 
 namespace typing {

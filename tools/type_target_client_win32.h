@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "type_target_shared.h"
+#include "type_target_shared_win32.h"
 
 namespace type_target {
 
