@@ -58,4 +58,8 @@ zan_session_start() {
     wineboot -i >/dev/null 2>&1
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # Start the prefix's background services here, their output going nowhere: started by the first
+  # test program instead, they would inherit its output pipe and hold CTest's reading of it open
+  # until the time-out.
+  wineboot >/dev/null 2>&1 || true
 }
