@@ -24,7 +24,7 @@ Ctl Label1(int index) { return Offset(Ctl::Label1_0, index); }
 Ctl Text1(int index) { return Offset(Ctl::Text1_0, index); }
 
 // clang-format off
-const std::array<ControlSpec, kControlCount> kControls = {{
+const std::array<ControlDesign, kControlCount> kControls = {{
   {Ctl::Frame3, F, L"Frame3", -1, Ctl::None, L"", nullptr, {240, 360, 2295, 1575}, 21, 0, true},
   {Ctl::Frame5, F, L"Frame5", -1, Ctl::None, L"", nullptr, {2880, 360, 3255, 1575}, 30, 0, true},
   {Ctl::Frame4, F, L"Frame4", -1, Ctl::None, L"", nullptr, {240, 2040, 2295, 1575}, 25, 0, true},

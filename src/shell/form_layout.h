@@ -38,7 +38,7 @@ struct Twips {
   int left, top, width, height;
 };
 
-struct ControlSpec {
+struct ControlDesign {
   Ctl id;
   ControlKind kind;
   const wchar_t* name;
@@ -52,9 +52,9 @@ struct ControlSpec {
   bool visible;          // as designed, before the start-up hides the test area
 };
 
-extern const std::array<ControlSpec, kControlCount> kControls;
+extern const std::array<ControlDesign, kControlCount> kControls;
 
-inline const ControlSpec& Spec(Ctl id) { return kControls[static_cast<int>(id)]; }
+inline const ControlDesign& Design(Ctl id) { return kControls[static_cast<int>(id)]; }
 
 // The popup menu mnuPOPUP, opened from the tray icon.
 inline constexpr wchar_t kMenuSettings[] = L"Settings";

@@ -9,17 +9,17 @@ constexpr std::int16_t kFalse = 0;
 }  // namespace
 
 FormModel::FormModel(settings::SettingsStore& store) : store_(store) {
-  for (const ControlSpec& spec : kControls) {
-    ControlState& state = state_[Index(spec.id)];
-    state.value = spec.initial;
-    state.visible = spec.visible;
+  for (const ControlDesign& design : kControls) {
+    ControlState& state = state_[Index(design.id)];
+    state.value = design.initial;
+    state.visible = design.visible;
   }
 }
 
 bool FormModel::SetValue(Ctl id, std::int16_t value) {
-  const ControlSpec& spec = Spec(id);
+  const ControlDesign& design = Design(id);
   ControlState& state = state_[Index(id)];
-  if (spec.kind == ControlKind::CheckBox) {
+  if (design.kind == ControlKind::CheckBox) {
     if (value < 0 || value > 2) return false;
     if (state.value == value) return true;
     state.value = value;
@@ -27,7 +27,7 @@ bool FormModel::SetValue(Ctl id, std::int16_t value) {
     Click(id);
     return true;
   }
-  if (spec.kind != ControlKind::OptionButton) return false;
+  if (design.kind != ControlKind::OptionButton) return false;
   if (value == kFalse) {
     if (state.value != kFalse) {
       state.value = kFalse;
@@ -36,8 +36,8 @@ bool FormModel::SetValue(Ctl id, std::int16_t value) {
     return true;
   }
   if (state.value != kFalse) return true;
-  for (const ControlSpec& other : kControls) {
-    if (other.kind == ControlKind::OptionButton && other.container == spec.container &&
+  for (const ControlDesign& other : kControls) {
+    if (other.kind == ControlKind::OptionButton && other.container == design.container &&
         other.id != id && state_[Index(other.id)].value != kFalse) {
       state_[Index(other.id)].value = kFalse;
       Changed(other.id);
@@ -50,7 +50,7 @@ bool FormModel::SetValue(Ctl id, std::int16_t value) {
 }
 
 void FormModel::UserClick(Ctl id) {
-  switch (Spec(id).kind) {
+  switch (Design(id).kind) {
     case ControlKind::CheckBox: SetValue(id, Value(id) == 1 ? 0 : 1); break;
     case ControlKind::OptionButton: SetValue(id, kTrue); break;
     case ControlKind::CommandButton: Click(id); break;
@@ -87,13 +87,13 @@ void FormModel::HideTestArea() {
 
 void FormModel::Click(Ctl id) {
   if (on_click) on_click(id);
-  const ControlSpec& spec = Spec(id);
+  const ControlDesign& design = Design(id);
   switch (id) {
     case Ctl::optTrkFix0:
     case Ctl::optTrkFix1:
-    case Ctl::optTrkFix2: optTrkFix_Click(static_cast<std::int16_t>(spec.index)); break;
+    case Ctl::optTrkFix2: optTrkFix_Click(static_cast<std::int16_t>(design.index)); break;
     case Ctl::optSentinel0:
-    case Ctl::optSentinel1: optSentinel_Click(static_cast<std::int16_t>(spec.index)); break;
+    case Ctl::optSentinel1: optSentinel_Click(static_cast<std::int16_t>(design.index)); break;
     case Ctl::chkTestmode: chkTestmode_Click(); break;
     case Ctl::Command2: Command2_Click(); break;
     default: break;  // the other controls have no click rule

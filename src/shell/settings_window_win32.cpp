@@ -220,26 +220,26 @@ struct SettingsWindow::Impl {
     HGDIOBJ old_font = SelectObject(dc, font.get());
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
-    for (const ControlSpec& spec : kControls) {
-      HWND control = controls[static_cast<int>(spec.id)];
-      int left = spec.pos.left;
-      int top = spec.pos.top;
-      int width = Px(spec.pos.width);
-      const int height = Px(spec.pos.height);
-      if (spec.container != Ctl::None) {
-        const Twips frame = Spec(spec.container).pos;
+    for (const ControlDesign& design : kControls) {
+      HWND control = controls[static_cast<int>(design.id)];
+      int left = design.pos.left;
+      int top = design.pos.top;
+      int width = Px(design.pos.width);
+      const int height = Px(design.pos.height);
+      if (design.container != Ctl::None) {
+        const Twips frame = Design(design.container).pos;
         left += frame.left;
         top += frame.top;
         // A font wider than the one the window was designed with (Wine's) may not fit a caption
         // on its line: let the box grow up to the frame's inner edge.
         SIZE text{};
-        GetTextExtentPoint32W(dc, spec.caption, static_cast<int>(std::wcslen(spec.caption)), &text);
+        GetTextExtentPoint32W(dc, design.caption, static_cast<int>(std::wcslen(design.caption)), &text);
         const int needed = text.cx + Px(360);  // the check mark and its gap
-        const int room = Px(frame.width - spec.pos.left - 60);
+        const int room = Px(frame.width - design.pos.left - 60);
         width = std::max(width, std::min(needed, room));
       }
       // Wrap a caption that still does not fit only where the box has room for two lines.
-      if (spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::OptionButton) {
+      if (design.kind == ControlKind::CheckBox || design.kind == ControlKind::OptionButton) {
         LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE);
         if (height >= 2 * (tm.tmHeight - tm.tmInternalLeading)) style |= BS_MULTILINE;
         SetWindowLongPtrW(control, GWL_STYLE, style);
@@ -301,28 +301,28 @@ struct SettingsWindow::Impl {
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(),
               [](int a, int b) { return kControls[a].tab_index < kControls[b].tab_index; });
-    const ControlSpec* previous = nullptr;
+    const ControlDesign* previous = nullptr;
     for (int index : order) {
-      const ControlSpec& spec = kControls[index];
-      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | StyleOf(spec.kind);
+      const ControlDesign& design = kControls[index];
+      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | StyleOf(design.kind);
       // Option buttons of one frame that follow each other form one group for the arrow keys.
-      const bool continues_group = spec.kind == ControlKind::OptionButton && previous &&
+      const bool continues_group = design.kind == ControlKind::OptionButton && previous &&
                                    previous->kind == ControlKind::OptionButton &&
-                                   previous->container == spec.container;
+                                   previous->container == design.container;
       if (!continues_group) style |= WS_GROUP;
-      if (model.Visible(spec.id)) style |= WS_VISIBLE;
-      const DWORD ex_style = spec.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
+      if (model.Visible(design.id)) style |= WS_VISIBLE;
+      const DWORD ex_style = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
       HWND control = CreateWindowExW(
-          ex_style, ClassOf(spec.kind), spec.caption, style, 0, 0, 0, 0, hwnd,
+          ex_style, ClassOf(design.kind), design.caption, style, 0, 0, 0, 0, hwnd,
           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
           nullptr);
       controls[index] = control;
-      previous = &spec;
-      Sync(spec.id);
+      previous = &design;
+      Sync(design.id);
     }
-    for (const ControlSpec& spec : kControls) {
-      if (spec.kind == ControlKind::Frame) {
-        SetWindowPos(controls[static_cast<int>(spec.id)], HWND_BOTTOM, 0, 0, 0, 0,
+    for (const ControlDesign& design : kControls) {
+      if (design.kind == ControlKind::Frame) {
+        SetWindowPos(controls[static_cast<int>(design.id)], HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       }
     }
@@ -336,14 +336,14 @@ struct SettingsWindow::Impl {
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
                                     instance, nullptr));
     if (!tool_tips.get()) return;  // the window works without its tips
-    for (const ControlSpec& spec : kControls) {
-      if (!spec.tool_tip) continue;
+    for (const ControlDesign& design : kControls) {
+      if (!design.tool_tip) continue;
       TOOLINFOW ti{};
       ti.cbSize = TTTOOLINFOW_V1_SIZE;
       ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
       ti.hwnd = hwnd;
-      ti.uId = reinterpret_cast<UINT_PTR>(controls[static_cast<int>(spec.id)]);
-      ti.lpszText = const_cast<wchar_t*>(spec.tool_tip);
+      ti.uId = reinterpret_cast<UINT_PTR>(controls[static_cast<int>(design.id)]);
+      ti.lpszText = const_cast<wchar_t*>(design.tool_tip);
       SendMessageW(tool_tips.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
   }
@@ -361,13 +361,13 @@ struct SettingsWindow::Impl {
     HWND control = controls[static_cast<int>(id)];
     if (!control) return;
     syncing = true;
-    const ControlSpec& spec = Spec(id);
-    if (spec.kind == ControlKind::CheckBox) {
+    const ControlDesign& design = Design(id);
+    if (design.kind == ControlKind::CheckBox) {
       // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE.
       SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(model.Value(id)), 0);
-    } else if (spec.kind == ControlKind::OptionButton) {
+    } else if (design.kind == ControlKind::OptionButton) {
       SendMessageW(control, BM_SETCHECK, model.Value(id) ? BST_CHECKED : BST_UNCHECKED, 0);
-    } else if (spec.kind == ControlKind::TextBox && TextOf(control) != model.Text(id)) {
+    } else if (design.kind == ControlKind::TextBox && TextOf(control) != model.Text(id)) {
       SetWindowTextW(control, model.Text(id).c_str());
     }
     const bool visible = model.Visible(id);

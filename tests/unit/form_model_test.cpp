@@ -55,28 +55,28 @@ class FormModelTest : public ::testing::Test {
 };
 
 TEST(FormLayout, ControlArraysMapIndicesToTheirCaptions) {
-  EXPECT_STREQ(shell::Spec(shell::optCR(0)).caption, L"Carriage Return with Track Data");
-  EXPECT_STREQ(shell::Spec(shell::optCR(1)).caption, L"No Carriage Return");
-  EXPECT_STREQ(shell::Spec(shell::optCR(2)).caption, L"Carriage Return with Card Data");
-  EXPECT_STREQ(shell::Spec(shell::optSentinel(1)).caption, L"Do Not Send Sentinels");
-  EXPECT_STREQ(shell::Spec(shell::Label1(8)).caption, L"Active Window Data");
+  EXPECT_STREQ(shell::Design(shell::optCR(0)).caption, L"Carriage Return with Track Data");
+  EXPECT_STREQ(shell::Design(shell::optCR(1)).caption, L"No Carriage Return");
+  EXPECT_STREQ(shell::Design(shell::optCR(2)).caption, L"Carriage Return with Card Data");
+  EXPECT_STREQ(shell::Design(shell::optSentinel(1)).caption, L"Do Not Send Sentinels");
+  EXPECT_STREQ(shell::Design(shell::Label1(8)).caption, L"Active Window Data");
   for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(shell::Spec(shell::Text1(i)).index, i);
-    EXPECT_EQ(shell::Spec(shell::Label1(i)).pos.top, shell::Spec(shell::Text1(i)).pos.top);
+    EXPECT_EQ(shell::Design(shell::Text1(i)).index, i);
+    EXPECT_EQ(shell::Design(shell::Label1(i)).pos.top, shell::Design(shell::Text1(i)).pos.top);
   }
 }
 
 TEST(FormLayout, TableIsConsistent) {
   std::set<int> tab_indices;
   for (int i = 0; i < shell::kControlCount; ++i) {
-    const shell::ControlSpec& spec = shell::kControls[i];
-    EXPECT_EQ(static_cast<int>(spec.id), i) << "row out of order";
-    EXPECT_TRUE(tab_indices.insert(spec.tab_index).second) << "tab index twice: " << spec.tab_index;
-    if (spec.container != Ctl::None) {
+    const shell::ControlDesign& design = shell::kControls[i];
+    EXPECT_EQ(static_cast<int>(design.id), i) << "row out of order";
+    EXPECT_TRUE(tab_indices.insert(design.tab_index).second) << "tab index twice: " << design.tab_index;
+    if (design.container != Ctl::None) {
       // Every framed control starts inside its frame.
-      const shell::Twips frame = shell::Spec(spec.container).pos;
-      EXPECT_LT(spec.pos.left, frame.width);
-      EXPECT_LT(spec.pos.top + spec.pos.height, frame.height);
+      const shell::Twips frame = shell::Design(design.container).pos;
+      EXPECT_LT(design.pos.left, frame.width);
+      EXPECT_LT(design.pos.top + design.pos.height, frame.height);
     }
   }
 }

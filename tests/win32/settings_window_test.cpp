@@ -89,14 +89,14 @@ TEST_F(SettingsWindowTest, IsAFixedCaptionedWindowWithOnlyACloseBox) {
 TEST_F(SettingsWindowTest, EveryCaptionedControlIsThereWithItsKindPlaceAndFont) {
   LOGFONTW gui{};
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
-  for (const shell::ControlSpec& spec : shell::kControls) {
-    if (!*spec.caption) continue;
-    SCOPED_TRACE(testing::Message() << std::string(spec.caption, spec.caption + wcslen(spec.caption)));
-    HWND control = ChildByCaption(window.hwnd(), spec.caption);
+  for (const shell::ControlDesign& design : shell::kControls) {
+    if (!*design.caption) continue;
+    SCOPED_TRACE(testing::Message() << std::string(design.caption, design.caption + wcslen(design.caption)));
+    HWND control = ChildByCaption(window.hwnd(), design.caption);
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(control, Control(spec.id));
+    EXPECT_EQ(control, Control(design.id));
     const LONG style = GetWindowLongW(control, GWL_STYLE);
-    switch (spec.kind) {
+    switch (design.kind) {
       case shell::ControlKind::CheckBox:
         EXPECT_EQ(ClassOf(control), L"Button");
         EXPECT_EQ(style & BS_TYPEMASK, BS_3STATE);  // can show the greyed state
@@ -113,16 +113,16 @@ TEST_F(SettingsWindowTest, EveryCaptionedControlIsThereWithItsKindPlaceAndFont) 
         break;
       default: break;
     }
-    int left = spec.pos.left, top = spec.pos.top;
-    if (spec.container != Ctl::None) {
-      left += shell::Spec(spec.container).pos.left;
-      top += shell::Spec(spec.container).pos.top;
+    int left = design.pos.left, top = design.pos.top;
+    if (design.container != Ctl::None) {
+      left += shell::Design(design.container).pos.left;
+      top += shell::Design(design.container).pos.top;
     }
     const RECT r = RectInParent(control);
     EXPECT_EQ(r.left, Px(left));
     EXPECT_EQ(r.top, Px(top));
-    EXPECT_EQ(r.bottom - r.top, Px(spec.pos.height));
-    EXPECT_GE(r.right - r.left, Px(spec.pos.width));
+    EXPECT_EQ(r.bottom - r.top, Px(design.pos.height));
+    EXPECT_GE(r.right - r.left, Px(design.pos.width));
     // The default GUI font, not the bold system font.
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
