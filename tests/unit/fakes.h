@@ -26,6 +26,7 @@ class FakeReader : public reader::ReaderDispatch {
   std::set<reader::DispId> failing;
   std::vector<Entry> journal;
   std::function<void(reader::DispId)> on_get;  // runs before a get is answered
+  std::function<void(const Entry&)> on_call;   // runs after a call or put is journalled
 
   // Loads a card: the five fields and the three tracks.
   void Card(const std::wstring& t1, const std::wstring& t2, const std::wstring& t3,
@@ -43,10 +44,12 @@ class FakeReader : public reader::ReaderDispatch {
 
   bool Call(reader::DispId id, const std::vector<reader::DispValue>& args) override {
     journal.push_back({'C', id, args});
+    if (on_call) on_call(journal.back());
     return !failing.count(id);
   }
   bool Put(reader::DispId id, const reader::DispValue& value) override {
     journal.push_back({'P', id, {value}});
+    if (on_call) on_call(journal.back());
     if (failing.count(id)) return false;
     props[id] = value;
     return true;

@@ -1,0 +1,34 @@
+#pragma once
+// Opening and closing the card reader, the result codes it leaves, and their names.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "reader/dispatch.h"
+
+namespace reader {
+
+// The reader's window-level state: the last result codes read and the last name given to one.
+class ReaderSession {
+ public:
+  // Opens, claims and enables the reader and switches its data events on, reading the result
+  // codes back after every step. Every step runs whatever the previous one gave.
+  void Start(ReaderDispatch& msr);
+
+  // Disables, releases and closes the reader; looks at no outcome and leaves the codes alone.
+  void Stop(ReaderDispatch& msr);
+
+  // Names a result code, keeps the name in sErrText and returns it. Nothing, with sErrText
+  // unchanged, when a read of the reader that the naming needs fails.
+  std::optional<std::wstring> GetErr(const std::int16_t& iCode, ReaderDispatch& msr);
+
+  std::int16_t iResult = 0;
+  std::int16_t iResultExt = 0;
+  std::wstring sErrText;
+};
+
+// The OPOS name of a result code from 0 and 101 to 113, or nullptr for any other code.
+const wchar_t* ResultCodeName(std::int32_t code);
+
+}  // namespace reader

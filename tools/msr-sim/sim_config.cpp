@@ -1,0 +1,58 @@
+#include "sim_config.h"
+
+#include <cwchar>
+#include <vector>
+
+namespace msr_sim {
+namespace {
+
+bool ParseInts(const std::wstring& text, std::vector<std::int32_t>& out) {
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    const std::size_t comma = text.find(L',', pos);
+    const std::wstring part = text.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos);
+    if (part.empty()) return false;
+    wchar_t* end = nullptr;
+    const long value = std::wcstol(part.c_str(), &end, 10);
+    if (*end != L'\0') return false;
+    out.push_back(static_cast<std::int32_t>(value));
+    if (comma == std::wstring::npos) break;
+    pos = comma + 1;
+  }
+  return !out.empty();
+}
+
+}  // namespace
+
+bool SimConfig::Apply(const std::wstring& raw) {
+  std::wstring line = raw;
+  while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n' || line.back() == L' ')) {
+    line.pop_back();
+  }
+  if (line.empty() || line[0] == L'#') return true;
+  if (line == L"nodevice") return no_device = true;
+  if (line == L"noclassinfo") return no_class_info = true;
+  if (line == L"nocreate") return no_create = true;
+  if (line == L"failinvoke") return fail_invoke = true;
+
+  const std::size_t eq = line.find(L'=');
+  if (eq == std::wstring::npos) return false;
+  const std::wstring key = line.substr(0, eq), value = line.substr(eq + 1);
+  if (key == L"journal") {
+    journal = value;
+    return true;
+  }
+  std::vector<std::int32_t> ints;
+  if (!ParseInts(value, ints)) return false;
+  if (key == L"result" && (ints.size() == 2 || ints.size() == 3)) {
+    results[ints[0]] = {ints[1], ints.size() == 3 ? ints[2] : 0};
+    return true;
+  }
+  if (key == L"failget" && ints.size() == 1) {
+    failing_gets.insert(ints[0]);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace msr_sim

@@ -1,0 +1,35 @@
+#pragma once
+// Fault injection and journalling of the simulated reader, read from a configuration whose
+// lines are (one each, blanks around "=" not allowed):
+//   journal=<file>              append every call received to <file>
+//   result=<dispid>,<code>[,<ext>]  refuse the call or property set <dispid> with these codes
+//   failget=<dispid>            a read of property <dispid> fails outright
+//   nodevice                    Open finds no device (ResultCode 109)
+//   noclassinfo                 no IProvideClassInfo2: clients must enumerate connection points
+//   nocreate                    creating the control fails
+//   failinvoke                  every dispatch call fails outright
+// The swipe command may also send "raise=2", "raise=3" or "raise=5" to a running reader, which
+// then raises its DirectIO, Error or StatusUpdate event.
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+
+namespace msr_sim {
+
+struct SimConfig {
+  std::wstring journal;
+  std::map<std::int32_t, std::pair<std::int32_t, std::int32_t>> results;
+  std::set<std::int32_t> failing_gets;
+  bool no_device = false;
+  bool no_class_info = false;
+  bool no_create = false;
+  bool fail_invoke = false;
+
+  // Applies one line; false when it is not understood.
+  bool Apply(const std::wstring& line);
+};
+
+}  // namespace msr_sim

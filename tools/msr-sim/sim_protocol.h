@@ -1,0 +1,72 @@
+#pragma once
+// What the simulated reader and its swipe command agree on. While a program has the simulated
+// reader open, the reader owns a hidden window of class kWindowClass titled
+// kWindowTitlePrefix + logical device name; the swipe command finds it and sends it cards and
+// faults with WM_COPYDATA.
+
+#include <cstdint>
+#include <string>
+
+namespace msr_sim {
+
+inline constexpr wchar_t kWindowClass[] = L"ZanMsrSimReader";
+inline constexpr wchar_t kWindowTitlePrefix[] = L"ZanMsrSim:";
+inline constexpr wchar_t kDefaultDevice[] = L"ZANKeyboardWedge";
+
+// The environment variable naming the configuration file that the reader reads when created.
+inline constexpr wchar_t kConfigVariable[] = L"ZAN_MSR_SIM_CONFIG";
+
+// COPYDATASTRUCT::dwData of the messages.
+inline constexpr std::uintptr_t kCopyCard = 0x5A43;   // a Card, serialised
+inline constexpr std::uintptr_t kCopyFault = 0x5A46;  // one configuration line (UTF-16)
+
+// Answers of the reader window to a card.
+inline constexpr std::intptr_t kCardQueued = 1;
+inline constexpr std::intptr_t kCardIgnored = 2;  // open but not enabled: a real reader reads nothing
+
+// A property only the simulated reader has: the performance-counter time at which the swipe
+// command sent the card last delivered, for latency measurements.
+inline constexpr std::int32_t kDispSwipeTime = 900;
+
+struct Card {
+  std::wstring track1, track2, track3;
+  std::int64_t sent_at = 0;  // QueryPerformanceCounter at sending
+};
+
+// Serialises as the send time in 16 hex digits followed by the three tracks, each ended by U+0000.
+inline std::wstring Serialise(const Card& card) {
+  static const wchar_t kHex[] = L"0123456789abcdef";
+  std::wstring out;
+  for (int shift = 60; shift >= 0; shift -= 4) {
+    out += kHex[(static_cast<std::uint64_t>(card.sent_at) >> shift) & 0xF];
+  }
+  for (const std::wstring* t : {&card.track1, &card.track2, &card.track3}) {
+    out += *t;
+    out += L'\0';
+  }
+  return out;
+}
+
+inline bool Deserialise(const wchar_t* data, std::size_t chars, Card& card) {
+  if (chars < 16) return false;
+  std::uint64_t time = 0;
+  for (std::size_t i = 0; i < 16; ++i) {
+    const wchar_t c = data[i];
+    const int digit = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+    if (digit < 0) return false;
+    time = time << 4 | static_cast<std::uint64_t>(digit);
+  }
+  card.sent_at = static_cast<std::int64_t>(time);
+  std::wstring* tracks[] = {&card.track1, &card.track2, &card.track3};
+  std::size_t pos = 16;
+  for (std::wstring* t : tracks) {
+    std::size_t end = pos;
+    while (end < chars && data[end] != L'\0') ++end;
+    if (end == chars) return false;
+    t->assign(data + pos, end - pos);
+    pos = end + 1;
+  }
+  return true;
+}
+
+}  // namespace msr_sim

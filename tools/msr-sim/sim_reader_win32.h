@@ -1,0 +1,100 @@
+#pragma once
+// The simulated OPOS magnetic stripe reader control: IDispatch by DISPID, a connection point for
+// its events, and a hidden window on the creating thread that receives swiped cards and raises
+// the data event.
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "sim_config.h"
+#include "sim_protocol.h"
+
+namespace msr_sim {
+
+// {3F6C1E52-8B0D-4C47-9A51-6D2E7B0C4A11}
+inline constexpr CLSID kClsid = {0x3f6c1e52, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
+// {3F6C1E53-8B0D-4C47-9A51-6D2E7B0C4A11}: the event dispinterface.
+inline constexpr IID kEventsIid = {0x3f6c1e53, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
+inline constexpr wchar_t kProgId[] = L"MSRLib.MSR";
+
+// Registers the hidden window's class; once per process, before the first reader is created.
+bool RegisterReaderWindowClass(HINSTANCE instance);
+
+class SimReader final : public IDispatch, public IConnectionPointContainer, public IProvideClassInfo2 {
+ public:
+  // Reads the configuration named by the environment, which may say that creation fails.
+  static HRESULT Create(REFIID riid, void** object);
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override;
+
+  // IConnectionPointContainer
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+  // IProvideClassInfo2
+  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
+  HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
+
+  LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
+  // The one connection point, for the event dispinterface; lives and dies with the reader.
+  class EventPoint : public IConnectionPoint {
+   public:
+    explicit EventPoint(SimReader& owner) : owner_(owner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return owner_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return owner_.Release(); }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** c) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** e) override;
+
+   private:
+    SimReader& owner_;
+  };
+
+  explicit SimReader(SimConfig config);
+  ~SimReader();
+
+  void Journal(const wchar_t* kind, DISPID id, const DISPPARAMS* params);
+  HRESULT Method(DISPID id, DISPPARAMS* params);
+  HRESULT PutProperty(DISPID id, DISPPARAMS* params);
+  HRESULT GetProperty(DISPID id, VARIANT* result);
+  void SetResult(std::int32_t code, std::int32_t ext = 0);
+  LRESULT OnCard(const COPYDATASTRUCT& data);
+  void ScheduleDelivery();
+  void Deliver();
+  void FireEvent(DISPID id, std::int32_t status);
+
+  LONG refs_ = 1;
+  EventPoint point_{*this};
+  std::map<DWORD, IDispatch*> sinks_;
+  DWORD next_cookie_ = 1;
+  HWND window_ = nullptr;
+  SimConfig config_;
+
+  bool open_ = false, claimed_ = false, device_enabled_ = false, data_event_enabled_ = false;
+  std::int32_t result_ = 0, result_ext_ = 0, numeric_setting_ = 0;
+  std::map<DISPID, std::wstring> data_;  // the delivered card's tracks and fields
+  std::int64_t delivered_sent_at_ = 0;
+  std::deque<Card> waiting_;
+};
+
+}  // namespace msr_sim
