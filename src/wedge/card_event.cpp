@@ -66,6 +66,7 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
     return reader::GetText(msr_, reader::kCardProperties[i]);
   };
 
+  keys_.BeginCard();
   for (int box = 0; box < kDisplayBoxes; ++box) form_.SetBoxText(box, L"");
   for (std::wstring& track : tracks_) track.clear();
 
@@ -100,6 +101,7 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
 
   const bool any_data = !tracks_[0].empty() || !tracks_[1].empty() || !tracks_[2].empty();
   if (any_data && form_.Option(CardOption::CrWithCard).value_or(true)) keys_.SendKeys(kEnter);
+  keys_.EndCard();
 }
 
 }  // namespace wedge

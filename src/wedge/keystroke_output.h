@@ -13,6 +13,12 @@ class KeystrokeOutput {
   // the window that has the focus. Returns without waiting for the window to process the keys;
   // calls are typed in the order they are made. False when the text could not be typed.
   virtual bool SendKeys(const std::wstring& keys) = 0;
+
+  // Bracket the calls made for one card: between them an output may gather the calls and type
+  // them together, in the order made, when the card ends, so that no other keystroke lands inside
+  // a card. Cards never nest.
+  virtual void BeginCard() {}
+  virtual void EndCard() {}
 };
 
 }  // namespace wedge

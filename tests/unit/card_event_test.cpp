@@ -224,6 +224,23 @@ TEST_F(CardEventTest, CardDuringACardIsTypedAfterItWhole) {
   EXPECT_EQ(form.boxes[5], L"B2222^TWO/B^22");
   EXPECT_EQ(handler.sTrack3(), L";2{+}2?~");
   EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 2);
+  // Each card is one batch of the output, the second one after the first has ended.
+  EXPECT_THAT(keys.batches,
+              ElementsAre(ElementsAre(L"{%}B1111{^}ONE/A{^}11?~", L";1111=11?~", L""),
+                          ElementsAre(L"{%}B2222{^}TWO/B{^}22?~", L";2222=22?~", L";2{+}2?~")));
+  EXPECT_EQ(keys.max_nesting, 1);
+  EXPECT_EQ(keys.nesting, 0);
+}
+
+TEST_F(CardEventTest, EachCardIsOneBatchWithItsCardEnter) {
+  Choose(false, Cr::Card);
+  msr.Card(L"A", L"B", L"C");
+  keys.failing_calls = {1};  // a refused call leaves out only its own text
+  Swipe();
+  Swipe();
+  EXPECT_THAT(keys.batches, ElementsAre(ElementsAre(L"A", L"C", L"~"),
+                                        ElementsAre(L"A", L"B", L"C", L"~")));
+  EXPECT_EQ(keys.nesting, 0);
 }
 
 TEST_F(CardEventTest, SeveralCardsDuringCardsKeepTheirOrder) {

@@ -70,18 +70,28 @@ class FakeReader : public reader::ReaderDispatch {
   }
 };
 
-// Records every SendKeys call; can be told to fail calls by their position.
+// Records every SendKeys call, and the calls of each card as one batch; can be told to fail calls
+// by their position.
 class RecordingKeys : public wedge::KeystrokeOutput {
  public:
   std::vector<std::wstring> sent;
   std::set<std::size_t> failing_calls;
+  std::vector<std::vector<std::wstring>> batches;  // the calls made between BeginCard and EndCard
+  int nesting = 0;                                  // BeginCard calls not yet ended
+  int max_nesting = 0;
 
   bool SendKeys(const std::wstring& keys) override {
     const std::size_t index = calls++;
     if (failing_calls.count(index)) return false;
     sent.push_back(keys);
+    if (nesting > 0) batches.back().push_back(keys);
     return true;
   }
+  void BeginCard() override {
+    if (++nesting > max_nesting) max_nesting = nesting;
+    batches.emplace_back();
+  }
+  void EndCard() override { --nesting; }
 
   std::size_t calls = 0;
 };

@@ -1,0 +1,146 @@
+#include <windows.h>
+
+#include <map>
+
+
+#include "wedge/send_input_keys.h"
+
+namespace wedge {
+namespace {
+
+// Asking ToUnicodeEx not to change the keyboard state (Windows 10 1607 and later).
+constexpr UINT kNoStateChange = 0x4;
+
+// The layout asked through the platform. A key is taken for a character only when the layout's
+// own translation of that key and shift state gives the character back: where it gives nothing
+// (Wine's AltGr keys, whose AltGr state only a real key press sets) the character goes as Unicode.
+class Win32Layout : public KeyboardLayout {
+ public:
+  explicit Win32Layout(HKL hkl) : hkl_(hkl) {}
+
+  std::optional<KeyChoice> VkKeyScan(wchar_t ch) override { return Look(ch).key; }
+
+  std::uint16_t ScanCode(std::uint8_t vk) override {
+    std::uint16_t& scan = scans_[vk];
+    if (!scan) scan = static_cast<std::uint16_t>(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, hkl_));
+    return scan;
+  }
+
+  bool IsDeadKey(wchar_t ch) override { return Look(ch).dead; }
+
+ private:
+  struct Found {
+    std::optional<KeyChoice> key;
+    bool dead = false;
+  };
+
+  const Found& Look(wchar_t ch) {
+    auto it = found_.find(ch);
+    if (it != found_.end()) return it->second;
+    Found& f = found_[ch];
+    const SHORT r = VkKeyScanExW(ch, hkl_);
+    if (r == -1 || LOBYTE(r) == 0xFF) return f;
+    const KeyChoice key{LOBYTE(r), static_cast<unsigned>(HIBYTE(r))};
+    BYTE state[256] = {};
+    if (key.shift_state & kShiftBit) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+    if (key.shift_state & kCtrlBit) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+    if (key.shift_state & kAltBit) state[VK_MENU] = state[VK_RMENU] = 0x80;
+    WCHAR out[8] = {};
+    const int n = ToUnicodeEx(key.vk, ScanCode(key.vk), state, out, 8, kNoStateChange, hkl_);
+    if (n < 0) {
+      f.key = key;
+      f.dead = true;
+      ForgetDeadKey();
+    } else if (n == 1 && out[0] == ch) {
+      f.key = key;
+    }
+    return f;
+  }
+
+  // Older Windows ignore kNoStateChange and keep a dead key for this thread: let a space take it.
+  void ForgetDeadKey() {
+    const BYTE none[256] = {};
+    WCHAR out[8];
+    for (int i = 0; i < 4; ++i) {
+      if (ToUnicodeEx(VK_SPACE, ScanCode(VK_SPACE), none, out, 8, kNoStateChange, hkl_) >= 0) break;
+    }
+  }
+
+  HKL hkl_;
+  std::map<wchar_t, Found> found_;
+  std::uint16_t scans_[256] = {};
+};
+
+INPUT ToInput(const KeyEvent& e) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = e.unicode ? 0 : e.vk;
+  in.ki.wScan = e.scan;
+  in.ki.dwFlags = (e.unicode ? KEYEVENTF_UNICODE : 0) | (e.up ? KEYEVENTF_KEYUP : 0) |
+                  (e.extended ? KEYEVENTF_EXTENDEDKEY : 0);
+  return in;
+}
+
+}  // namespace
+
+// Layouts are asked once for each character; a layout's answers do not change while it is loaded.
+struct SendInputKeys::Layouts {
+  std::map<HKL, Win32Layout> by_handle;
+
+  // The layout of the foreground window's thread.
+  Win32Layout& Foreground() {
+    const HWND foreground = GetForegroundWindow();
+    const DWORD thread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    const HKL hkl = GetKeyboardLayout(thread);
+    return by_handle.try_emplace(hkl, hkl).first->second;
+  }
+};
+
+SendInputKeys::SendInputKeys() : layouts_(std::make_unique<Layouts>()) {}
+SendInputKeys::~SendInputKeys() = default;
+
+KeyboardState CurrentKeyboardState() {
+  KeyboardState state;
+  state.caps_lock = (GetKeyState(VK_CAPITAL) & 1) != 0;
+  for (std::uint8_t key : {vk::kLShift, vk::kRShift, vk::kLControl, vk::kRControl, vk::kLMenu,
+                           vk::kRMenu, vk::kLWin, vk::kRWin}) {
+    if (GetAsyncKeyState(key) & 0x8000) state.held.push_back(key);
+  }
+  return state;
+}
+
+bool SendInputKeys::SendKeys(const std::wstring& keys) {
+  std::optional<std::vector<KeyStroke>> parsed = ParseKeystrokes(keys);
+  if (!parsed) return false;
+  if (in_card_) {
+    card_keys_.insert(card_keys_.end(), parsed->begin(), parsed->end());
+    return true;
+  }
+  return Inject(*parsed);
+}
+
+void SendInputKeys::BeginCard() {
+  in_card_ = true;
+  card_keys_.clear();
+}
+
+void SendInputKeys::EndCard() {
+  in_card_ = false;
+  std::vector<KeyStroke> keys;
+  keys.swap(card_keys_);
+  Inject(keys);  // a refused injection is ignored, as a failed call of the card would be
+}
+
+bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys) {
+  if (keys.empty()) return true;
+  const std::vector<KeyEvent> events =
+      PlanKeystrokes(keys, layouts_->Foreground(), CurrentKeyboardState());
+  std::vector<INPUT> inputs;
+  inputs.reserve(events.size());
+  for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
+  // One call: nothing typed by the user or another program can land inside the text.
+  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  return sent == inputs.size();
+}
+
+}  // namespace wedge

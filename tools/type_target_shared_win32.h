@@ -1,0 +1,27 @@
+#pragma once
+// What the typing target shares with the program that types into it: a block of memory and an
+// event, both named after the name given on its command line.
+
+#include <cstdint>
+#include <string>
+
+namespace type_target {
+
+// Messages the target's main window takes (WM_APP + n).
+constexpr unsigned kArm = 0x8001;    // wParam: the text length to wait for; empties the box
+constexpr unsigned kFocus = 0x8002;  // brings the window to the front, the focus into the box
+
+struct Shared {
+  volatile std::int32_t ready;         // 1 once the box exists and has the focus
+  volatile std::int32_t expected;      // the length being waited for; 0 when not armed
+  volatile std::int32_t length;        // the box's text length at the last change
+  volatile std::int64_t first_change;  // QueryPerformanceCounter at the first change after arming
+  volatile std::int64_t done;          // ... when the text reached the expected length
+  std::uint64_t main_window;           // HWND of the target's top-level window
+  std::uint64_t edit;                  // HWND of its box
+};
+
+inline std::wstring MappingName(const std::wstring& name) { return L"Local\\ZanTypeTarget." + name; }
+inline std::wstring DoneEventName(const std::wstring& name) { return L"Local\\ZanTypeTargetDone." + name; }
+
+}  // namespace type_target

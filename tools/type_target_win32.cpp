@@ -1,0 +1,110 @@
+// A window with one multi-line box that takes typed keys, for the typing tests and benchmark.
+// It reports itself when an armed text length is reached, so nobody polls it while it types.
+// Usage: zan_type_target.exe NAME   (NAME names its shared memory and event)
+
+#include <windows.h>
+
+#include <string>
+
+#include "type_target_shared_win32.h"
+
+namespace {
+
+type_target::Shared* g_shared = nullptr;
+HANDLE g_done = nullptr;
+HWND g_edit = nullptr;
+
+std::int64_t Now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return t.QuadPart;
+}
+
+void OnChange() {
+  if (!g_shared->expected) return;
+  const LONGLONG now = Now();
+  const std::int32_t length = GetWindowTextLengthW(g_edit);
+  if (!g_shared->first_change && length > 0) g_shared->first_change = now;
+  g_shared->length = length;
+  if (length >= g_shared->expected) {
+    g_shared->done = now;
+    g_shared->expected = 0;
+    SetEvent(g_done);
+  }
+}
+
+void Focus(HWND hwnd) {
+  SetForegroundWindow(hwnd);
+  SetFocus(g_edit);
+}
+
+LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      g_edit = CreateWindowExW(0, L"EDIT", L"",
+                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                   ES_WANTRETURN,
+                               0, 0, 600, 400, hwnd, reinterpret_cast<HMENU>(1), nullptr, nullptr);
+      SendMessageW(g_edit, EM_SETLIMITTEXT, 0, 0);
+      return g_edit ? 0 : -1;
+    case WM_COMMAND:
+      if (LOWORD(wp) == 1 && HIWORD(wp) == EN_CHANGE) OnChange();
+      return 0;
+    case type_target::kArm:
+      g_shared->expected = 0;
+      SetWindowTextW(g_edit, L"");
+      ResetEvent(g_done);
+      g_shared->first_change = 0;
+      g_shared->done = 0;
+      g_shared->length = 0;
+      g_shared->expected = static_cast<std::int32_t>(wp);
+      return 0;
+    case type_target::kFocus:
+      Focus(hwnd);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmd, int) {
+  const std::wstring name = cmd && *cmd ? cmd : L"default";
+  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(type_target::Shared),
+                                      type_target::MappingName(name).c_str());
+  if (!mapping) return 1;
+  g_shared = static_cast<type_target::Shared*>(
+      MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(type_target::Shared)));
+  g_done = CreateEventW(nullptr, TRUE, FALSE, type_target::DoneEventName(name).c_str());
+  if (!g_shared || !g_done) return 1;
+
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = L"ZanTypeTarget";
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"ZAN typing target", WS_OVERLAPPEDWINDOW,
+                              40, 40, 620, 440, nullptr, nullptr, instance, nullptr);
+  if (!hwnd) return 1;
+  ShowWindow(hwnd, SW_SHOW);
+  UpdateWindow(hwnd);
+  Focus(hwnd);
+  g_shared->main_window = reinterpret_cast<std::uint64_t>(hwnd);
+  g_shared->edit = reinterpret_cast<std::uint64_t>(g_edit);
+  g_shared->ready = 1;
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  UnmapViewOfFile(g_shared);
+  CloseHandle(g_done);
+  CloseHandle(mapping);
+  return 0;
+}
