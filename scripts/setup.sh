@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, on Debian 12; does nothing when all is there.
+# Installs what building and testing need, on Debian 12, and any further packages named as
+# arguments; does nothing when all is there.
 set -euo pipefail
 
 packages=(cmake make g++ googletest git
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          wine wine64 wine32:i386 xvfb x11-xkb-utils xdotool)
+          wine wine64 wine32:i386 xvfb x11-xkb-utils xdotool
+          fonts-wine "$@")
 
 missing=()
 for p in "${packages[@]}"; do

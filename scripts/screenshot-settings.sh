@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the settings window, as Wine draws it on a virtual display, at
+# 100 % and 150 % scaling: docs/settings-100.png and docs/settings-150.png.
+# It uses the project's Wine prefix and takes back the display settings it makes there when it
+# ends; the window shows the settings stored in that prefix (none after a test run: the defaults).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+scripts/setup.sh imagemagick
+mkdir -p build docs
+cmake --preset win-x86 > build/win-x86.configure.log
+cmake --build --preset win-x86 -j 2 --target zan_settings_demo > build/win-x86.demo.log
+demo=build/win-x86/tools/zan_settings_demo.exe
+
+source scripts/wine-session.sh
+restore() {
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1 || true
+  zan_session_stop
+}
+trap restore EXIT
+zan_session_start
+
+# No window manager runs on the virtual display: let Wine draw the title bar and border itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+
+shoot() {  # dots per inch, output file
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wine "$demo" --quit-after 8000 >/dev/null 2>&1 &
+  local pid=$! wid= i
+  for i in $(seq 1 100); do
+    wid=$(xdotool search --onlyvisible --name 'Halvane ZAN VORNEL' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || { echo "the settings window did not appear" >&2; return 1; }
+  sleep 1.5  # let it paint
+  import -window "$wid" -strip "$2"
+  wait "$pid" || true
+  echo "-- $2: $(identify -format '%wx%h' "$2") at $1 dpi"
+}
+
+shoot 96 docs/settings-100.png
+shoot 144 docs/settings-150.png

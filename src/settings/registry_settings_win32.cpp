@@ -1,0 +1,141 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "settings/registry_settings.h"
+
+namespace settings {
+namespace {
+
+// An open registry key, closed when it goes.
+class UniqueHkey {
+ public:
+  UniqueHkey() = default;
+  ~UniqueHkey() { reset(); }
+  UniqueHkey(const UniqueHkey&) = delete;
+  UniqueHkey& operator=(const UniqueHkey&) = delete;
+
+  HKEY get() const { return key_; }
+  explicit operator bool() const { return key_ != nullptr; }
+  // Closes what it holds and hands out the slot for a call that opens a key.
+  HKEY* put() {
+    reset();
+    return &key_;
+  }
+  void reset() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+DWORD TextBytes(const std::wstring& text) {
+  return static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));  // the NUL included
+}
+
+class RegistrySettingsStore : public SettingsStore {
+ public:
+  explicit RegistrySettingsStore(std::wstring root) : root_(std::move(root)) {}
+
+  std::wstring GetSetting(const std::wstring& app, const std::wstring& section,
+                          const std::wstring& key, const std::wstring& default_text) override {
+    UniqueHkey hkey;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Path(app, section).c_str(), 0, KEY_QUERY_VALUE,
+                      hkey.put()) != ERROR_SUCCESS) {
+      return default_text;
+    }
+    DWORD type = 0;
+    DWORD bytes = 0;
+    LSTATUS status = RegQueryValueExW(hkey.get(), key.c_str(), nullptr, &type, nullptr, &bytes);
+    std::vector<wchar_t> buffer;
+    while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+      if (type != REG_SZ) return default_text;  // a number or binary value is not a setting text
+      buffer.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+      DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+      status = RegQueryValueExW(hkey.get(), key.c_str(), nullptr, &type,
+                                reinterpret_cast<BYTE*>(buffer.data()), &size);
+      if (status == ERROR_SUCCESS && type == REG_SZ) {
+        // The stored data need not end in a NUL; the spare element gives it one.
+        std::wstring text(buffer.data(), size / sizeof(wchar_t));
+        const std::size_t nul = text.find(L'\0');
+        if (nul != std::wstring::npos) text.resize(nul);
+        return text;
+      }
+      bytes = size;  // it grew meanwhile: try again with the new size
+    }
+    return default_text;
+  }
+
+  bool SaveSetting(const std::wstring& app, const std::wstring& section, const std::wstring& key,
+                   const std::wstring& text) override {
+    UniqueHkey hkey;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, Path(app, section).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, hkey.put(),
+                        nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    return RegSetValueExW(hkey.get(), key.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()),
+                          TextBytes(text)) == ERROR_SUCCESS;
+  }
+
+ private:
+  std::wstring Path(const std::wstring& app, const std::wstring& section) const {
+    return root_ + L"\\" + app + L"\\" + section;
+  }
+
+  std::wstring root_;
+};
+
+class RegistryRunKey : public RunKey {
+ public:
+  bool Open() override {
+    return RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_WRITE, key_.put()) ==
+           ERROR_SUCCESS;
+  }
+  bool Create() override {
+    UniqueHkey created;  // only makes the key exist; closed here
+    return RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_CREATE_SUB_KEY, nullptr, created.put(), nullptr) == ERROR_SUCCESS;
+  }
+  void SetText(const std::wstring& name, const std::wstring& data) override {
+    // Deliberately unchecked: nothing is reported to the user at shut-down.
+    RegSetValueExW(key_.get(), name.c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(data.c_str()), TextBytes(data));
+  }
+  void DeleteValue(const std::wstring& name) override {
+    RegDeleteValueW(key_.get(), name.c_str());  // a missing value is fine
+  }
+  void Close() override { key_.reset(); }
+
+ private:
+  UniqueHkey key_;
+};
+
+}  // namespace
+
+std::unique_ptr<SettingsStore> MakeRegistrySettingsStore(const std::wstring& root) {
+  return std::make_unique<RegistrySettingsStore>(root);
+}
+
+std::unique_ptr<RunKey> MakeRegistryRunKey() { return std::make_unique<RegistryRunKey>(); }
+
+std::wstring RunningExecutablePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);  // truncated: long paths exceed MAX_PATH
+  }
+}
+
+void SetRunAtStartup(bool bRegister) {
+  const std::unique_ptr<RunKey> key = MakeRegistryRunKey();
+  SetRunAtStartup(bRegister, *key, RunningExecutablePath());
+}
+
+}  // namespace settings

@@ -1,0 +1,13 @@
+#pragma once
+// The program's icon, drawn in code: a blue card with its magnetic stripe (Windows builds only).
+
+struct HICON__;
+typedef HICON__* HICON;
+
+namespace shell {
+
+// A new icon of size x size pixels (32 for the window, 16 for the notification area); the caller
+// destroys it. nullptr on failure.
+HICON CreateAppIcon(int size);
+
+}  // namespace shell

@@ -1,0 +1,72 @@
+#pragma once
+// The real settings window (Windows builds only): draws the model's controls, passes the user's
+// clicks and typing to it, and raises its window rules. The model stays the one working copy.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "shell/form_model.h"
+
+// The handle types as <windows.h> declares them, so hosts need not include it here.
+struct HWND__;
+typedef HWND__* HWND;
+struct HMENU__;
+typedef HMENU__* HMENU;
+struct HICON__;
+typedef HICON__* HICON;
+
+namespace shell {
+
+// Makes the process per-monitor DPI aware (before any window exists), where Windows offers it.
+void EnablePerMonitorDpiAwareness();
+
+class SettingsWindow : public FormView {
+ public:
+  // Menu command identifiers of the popup menu's two items.
+  static constexpr unsigned kCmdSettings = 40001;
+  static constexpr unsigned kCmdExit = 40002;
+
+  explicit SettingsWindow(FormModel& model);
+  ~SettingsWindow() override;
+  SettingsWindow(const SettingsWindow&) = delete;
+  SettingsWindow& operator=(const SettingsWindow&) = delete;
+
+  // Creates the window and its controls, hidden, and attaches it to the model. False on failure.
+  bool Create();
+  // Shows the window (restored when minimised) and brings it to the front.
+  void Show();
+  // An unload by the program (1), by log-off or shut-down (2) or by a task manager (3): runs
+  // Form_QueryUnload, then, unless cancelled, on_unload and destroys the window. The close box
+  // runs the same with 0. True when the window was unloaded.
+  bool Unload(std::int16_t UnloadMode);
+
+  HWND hwnd() const;
+  // The window of a control; nullptr before Create.
+  HWND ControlWindow(Ctl id) const;
+  // mnuPOPUP: "Settings" (the default item), a separator, "Exit".
+  HMENU PopupMenu() const;
+  // The 16 x 16 icon, for the notification area; the window shows the 32 x 32 one.
+  HICON SmallIcon() const;
+  // The window's dots per inch, which its layout follows.
+  unsigned Dpi() const;
+
+  std::function<void()> on_settings;                   // "Settings" chosen
+  std::function<void()> on_exit;                       // "Exit" chosen
+  std::function<void(std::int16_t UnloadMode)> on_unload;  // the unload goes ahead
+  std::function<void()> on_hide;                       // a rule hid the window
+  // Sees every message before the window does; true when it handled it (tray callbacks).
+  std::function<bool(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam)> on_message;
+
+  // FormView
+  void Hide() override;
+  int WindowState() override;
+  void ControlChanged(Ctl id) override;
+  void FocusControl(Ctl id) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace shell

@@ -1,0 +1,431 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <cwchar>
+#include <numeric>
+#include <string>
+
+#include "shell/app_icon.h"
+#include "shell/settings_window.h"
+
+namespace shell {
+namespace {
+
+constexpr wchar_t kClassName[] = L"ZANKeyboardWedgeForm1";
+constexpr int kFirstControlId = 1000;
+
+// A GDI object or window owned by one place, released when it goes.
+template <typename H, BOOL(WINAPI* Release)(H)>
+class Unique {
+ public:
+  Unique() = default;
+  explicit Unique(H h) : h_(h) {}
+  ~Unique() { reset(); }
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  H get() const { return h_; }
+  void reset(H h = nullptr) {
+    if (h_) Release(h_);
+    h_ = h;
+  }
+
+ private:
+  H h_ = nullptr;
+};
+
+BOOL WINAPI DeleteFont(HFONT font) { return DeleteObject(font); }
+using UniqueFont = Unique<HFONT, DeleteFont>;
+using UniqueIcon = Unique<HICON, DestroyIcon>;
+using UniqueMenu = Unique<HMENU, DestroyMenu>;
+using UniqueWindow = Unique<HWND, DestroyWindow>;
+
+template <typename Fn>
+Fn User32(const char* name) {
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+UINT WindowDpi(HWND hwnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  static const Fn get_dpi_for_window = User32<Fn>("GetDpiForWindow");
+  const UINT dpi = get_dpi_for_window ? get_dpi_for_window(hwnd) : 0;
+  return dpi ? dpi : ScreenDpi();
+}
+
+// The window rectangle around a client area of the given size.
+SIZE OuterSize(int width, int height, DWORD style, DWORD ex_style, UINT dpi) {
+  using Fn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const Fn adjust_for_dpi = User32<Fn>("AdjustWindowRectExForDpi");
+  RECT rect{0, 0, width, height};
+  if (!adjust_for_dpi || !adjust_for_dpi(&rect, style, FALSE, ex_style, dpi)) {
+    AdjustWindowRectEx(&rect, style, FALSE, ex_style);
+  }
+  return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+const wchar_t* ClassOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Label: return L"STATIC";
+    case ControlKind::TextBox: return L"EDIT";
+    default: return L"BUTTON";
+  }
+}
+
+DWORD StyleOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Frame: return BS_GROUPBOX;
+    // Not the automatic kinds: a click only tells the model, which decides the new state.
+    case ControlKind::CheckBox: return BS_3STATE | WS_TABSTOP;
+    case ControlKind::OptionButton: return BS_RADIOBUTTON | WS_TABSTOP;
+    case ControlKind::Label: return SS_RIGHT | SS_NOPREFIX;
+    case ControlKind::TextBox: return ES_AUTOHSCROLL | WS_TABSTOP;
+    case ControlKind::CommandButton: return BS_PUSHBUTTON | WS_TABSTOP;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void EnablePerMonitorDpiAwareness() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  if (auto set_context = User32<SetContextFn>("SetProcessDpiAwarenessContext")) {
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, then _PER_MONITOR_AWARE (older Windows 10).
+    if (set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
+    if (set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) return;
+  }
+  using SetAwareFn = BOOL(WINAPI*)();
+  if (auto set_aware = User32<SetAwareFn>("SetProcessDPIAware")) set_aware();
+}
+
+struct SettingsWindow::Impl {
+  explicit Impl(SettingsWindow& owner, FormModel& m) : self(owner), model(m) {}
+
+  SettingsWindow& self;
+  FormModel& model;
+  HWND hwnd = nullptr;
+  std::array<HWND, kControlCount> controls{};
+  UniqueWindow tool_tips;
+  UniqueFont font;
+  UniqueIcon big_icon;
+  UniqueIcon small_icon;
+  UniqueMenu popup;
+  UINT dpi = 96;
+  bool syncing = false;  // the view is writing a control on the model's behalf
+
+  static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+  static constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+  static LRESULT CALLBACK Trampoline(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+      auto* impl = static_cast<Impl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+      impl->hwnd = hwnd;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl));
+    }
+    auto* impl = reinterpret_cast<Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!impl) return DefWindowProcW(hwnd, msg, wp, lp);
+    return impl->Proc(msg, wp, lp);
+  }
+
+  LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (self.on_message && self.on_message(msg, wp, lp)) return 0;
+    switch (msg) {
+      case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
+      case WM_CLOSE: self.Unload(0); return 0;
+      case WM_QUERYENDSESSION: return TRUE;
+      case WM_ENDSESSION:
+        if (wp) self.Unload(2);
+        return 0;
+      case WM_SIZE: model.Form_Resize(); return 0;
+      case WM_PAINT: OnPaint(); return 0;
+      case WM_DPICHANGED: OnDpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
+      case WM_NCDESTROY: {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        const LRESULT result = DefWindowProcW(hwnd, msg, wp, lp);
+        hwnd = nullptr;
+        controls.fill(nullptr);
+        if (model_view_attached) model.SetView(nullptr);
+        return result;
+      }
+      default: return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+  }
+
+  void OnCommand(WORD id, WORD code, HWND from) {
+    if (!from) {  // a menu item
+      if (id == kCmdSettings && self.on_settings) self.on_settings();
+      if (id == kCmdExit && self.on_exit) self.on_exit();
+      return;
+    }
+    const int index = id - kFirstControlId;
+    if (index < 0 || index >= kControlCount) return;
+    const Ctl ctl = static_cast<Ctl>(index);
+    if (code == BN_CLICKED) {
+      model.UserClick(ctl);
+    } else if (code == EN_CHANGE && !syncing) {
+      model.TextEdited(ctl, TextOf(from));
+    }
+  }
+
+  void OnPaint() {
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd, &ps);
+    EndPaint(hwnd, &ps);
+    model.Form_Paint();  // may hide the window; done after painting
+  }
+
+  void OnDpiChanged(UINT new_dpi, const RECT* suggested) {
+    dpi = new_dpi;
+    MakeFont();
+    Layout();
+    const SIZE outer = ClientToOuter();
+    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  static std::wstring TextOf(HWND control) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, &text[0],
+                                                        static_cast<int>(text.size()))));
+    return text;
+  }
+
+  int Px(int twips) const { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+
+  SIZE ClientToOuter() const {
+    return OuterSize(Px(kClientWidthTwips), Px(kClientHeightTwips), kStyle, kExStyle, dpi);
+  }
+
+  // The default GUI font, sized for this window's DPI.
+  void MakeFont() {
+    LOGFONTW lf{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    lf.lfHeight = MulDiv(lf.lfHeight, static_cast<int>(dpi), static_cast<int>(ScreenDpi()));
+    font.reset(CreateFontIndirectW(&lf));
+    for (HWND control : controls) {
+      if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+  }
+
+  void Layout() {
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old_font = SelectObject(dc, font.get());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    for (const ControlDesign& design : kControls) {
+      HWND control = controls[static_cast<int>(design.id)];
+      int left = design.pos.left;
+      int top = design.pos.top;
+      int width = Px(design.pos.width);
+      const int height = Px(design.pos.height);
+      if (design.container != Ctl::None) {
+        const Twips frame = Design(design.container).pos;
+        left += frame.left;
+        top += frame.top;
+        // A font wider than the one the window was designed with (Wine's) may not fit a caption
+        // on its line: let the box grow up to the frame's inner edge.
+        SIZE text{};
+        GetTextExtentPoint32W(dc, design.caption, static_cast<int>(std::wcslen(design.caption)), &text);
+        const int needed = text.cx + Px(360);  // the check mark and its gap
+        const int room = Px(frame.width - design.pos.left - 60);
+        width = std::max(width, std::min(needed, room));
+      }
+      // Wrap a caption that still does not fit only where the box has room for two lines.
+      if (design.kind == ControlKind::CheckBox || design.kind == ControlKind::OptionButton) {
+        LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE);
+        if (height >= 2 * (tm.tmHeight - tm.tmInternalLeading)) style |= BS_MULTILINE;
+        SetWindowLongPtrW(control, GWL_STYLE, style);
+      }
+      SetWindowPos(control, nullptr, Px(left), Px(top), width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    SelectObject(dc, old_font);
+    ReleaseDC(hwnd, dc);
+  }
+
+  bool Create() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    big_icon.reset(CreateAppIcon(32));
+    small_icon.reset(CreateAppIcon(16));
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Impl::Trampoline;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);  // fails harmlessly when a second window registers it again
+
+    if (!CreateWindowExW(kExStyle, kClassName, kFormCaption, kStyle, CW_USEDEFAULT,
+                         CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this)) {
+      return false;
+    }
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+    dpi = WindowDpi(hwnd);
+
+    CreateControls(instance);
+    MakeFont();
+    Layout();
+    CreateToolTips(instance);
+    CreatePopup();
+
+    // Centred on the work area of the monitor the window starts on.
+    const SIZE outer = ClientToOuter();
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+    const RECT& work = mi.rcWork;
+    SetWindowPos(hwnd, nullptr, work.left + (work.right - work.left - outer.cx) / 2,
+                 work.top + (work.bottom - work.top - outer.cy) / 2, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    model.SetView(&self);
+    model_view_attached = true;
+    return true;
+  }
+
+  void CreateControls(HINSTANCE instance) {
+    // Tab order is creation order; the frames go to the bottom afterwards so that they never
+    // paint over the controls they hold.
+    std::array<int, kControlCount> order;
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [](int a, int b) { return kControls[a].tab_index < kControls[b].tab_index; });
+    const ControlDesign* previous = nullptr;
+    for (int index : order) {
+      const ControlDesign& design = kControls[index];
+      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | StyleOf(design.kind);
+      // Option buttons of one frame that follow each other form one group for the arrow keys.
+      const bool continues_group = design.kind == ControlKind::OptionButton && previous &&
+                                   previous->kind == ControlKind::OptionButton &&
+                                   previous->container == design.container;
+      if (!continues_group) style |= WS_GROUP;
+      if (model.Visible(design.id)) style |= WS_VISIBLE;
+      const DWORD ex_style = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
+      HWND control = CreateWindowExW(
+          ex_style, ClassOf(design.kind), design.caption, style, 0, 0, 0, 0, hwnd,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
+          nullptr);
+      controls[index] = control;
+      previous = &design;
+      Sync(design.id);
+    }
+    for (const ControlDesign& design : kControls) {
+      if (design.kind == ControlKind::Frame) {
+        SetWindowPos(controls[static_cast<int>(design.id)], HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      }
+    }
+  }
+
+  void CreateToolTips(HINSTANCE instance) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    tool_tips.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                    instance, nullptr));
+    if (!tool_tips.get()) return;  // the window works without its tips
+    for (const ControlDesign& design : kControls) {
+      if (!design.tool_tip) continue;
+      TOOLINFOW ti{};
+      ti.cbSize = TTTOOLINFOW_V1_SIZE;
+      ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      ti.hwnd = hwnd;
+      ti.uId = reinterpret_cast<UINT_PTR>(controls[static_cast<int>(design.id)]);
+      ti.lpszText = const_cast<wchar_t*>(design.tool_tip);
+      SendMessageW(tool_tips.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+  }
+
+  void CreatePopup() {
+    popup.reset(CreatePopupMenu());
+    AppendMenuW(popup.get(), MF_STRING, kCmdSettings, kMenuSettings);
+    AppendMenuW(popup.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup.get(), MF_STRING, kCmdExit, kMenuExit);
+    SetMenuDefaultItem(popup.get(), kCmdSettings, FALSE);  // drawn bold
+  }
+
+  // Shows the model's value, text and visibility of one control.
+  void Sync(Ctl id) {
+    HWND control = controls[static_cast<int>(id)];
+    if (!control) return;
+    syncing = true;
+    const ControlDesign& design = Design(id);
+    if (design.kind == ControlKind::CheckBox) {
+      // 0, 1 and 2 are BST_UNCHECKED, BST_CHECKED and BST_INDETERMINATE.
+      SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(model.Value(id)), 0);
+    } else if (design.kind == ControlKind::OptionButton) {
+      SendMessageW(control, BM_SETCHECK, model.Value(id) ? BST_CHECKED : BST_UNCHECKED, 0);
+    } else if (design.kind == ControlKind::TextBox && TextOf(control) != model.Text(id)) {
+      SetWindowTextW(control, model.Text(id).c_str());
+    }
+    const bool visible = model.Visible(id);
+    const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown != visible) ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
+    syncing = false;
+  }
+
+  bool model_view_attached = false;
+};
+
+SettingsWindow::SettingsWindow(FormModel& model) : impl_(std::make_unique<Impl>(*this, model)) {}
+
+SettingsWindow::~SettingsWindow() {
+  if (impl_->hwnd) DestroyWindow(impl_->hwnd);
+  if (impl_->model_view_attached) impl_->model.SetView(nullptr);
+}
+
+bool SettingsWindow::Create() { return impl_->hwnd || impl_->Create(); }
+
+void SettingsWindow::Show() {
+  if (!impl_->hwnd) return;
+  ShowWindow(impl_->hwnd, IsIconic(impl_->hwnd) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(impl_->hwnd);
+}
+
+bool SettingsWindow::Unload(std::int16_t UnloadMode) {
+  std::int16_t Cancel = 0;
+  impl_->model.Form_QueryUnload(Cancel, UnloadMode);
+  if (Cancel) return false;
+  if (on_unload) on_unload(UnloadMode);
+  if (impl_->hwnd) DestroyWindow(impl_->hwnd);
+  return true;
+}
+
+HWND SettingsWindow::hwnd() const { return impl_->hwnd; }
+HWND SettingsWindow::ControlWindow(Ctl id) const { return impl_->controls[static_cast<int>(id)]; }
+HMENU SettingsWindow::PopupMenu() const { return impl_->popup.get(); }
+HICON SettingsWindow::SmallIcon() const { return impl_->small_icon.get(); }
+unsigned SettingsWindow::Dpi() const { return impl_->dpi; }
+
+void SettingsWindow::Hide() {
+  if (!impl_->hwnd) return;
+  ShowWindow(impl_->hwnd, SW_HIDE);
+  if (on_hide) on_hide();
+}
+
+int SettingsWindow::WindowState() {
+  if (!impl_->hwnd) return 0;
+  if (IsIconic(impl_->hwnd)) return 1;
+  if (IsZoomed(impl_->hwnd)) return 2;
+  return 0;
+}
+
+void SettingsWindow::ControlChanged(Ctl id) { impl_->Sync(id); }
+
+void SettingsWindow::FocusControl(Ctl id) {
+  if (HWND control = impl_->controls[static_cast<int>(id)]) SetFocus(control);
+}
+
+}  // namespace shell

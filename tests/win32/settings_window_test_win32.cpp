@@ -1,0 +1,292 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/settings_table.h"
+#include "shell/form_model.h"
+#include "shell/message_pump.h"
+#include "shell/settings_window.h"
+#include "unit/settings_fakes.h"
+
+namespace {
+
+using shell::Ctl;
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  wchar_t text[256] = {};
+  GetWindowTextW(hwnd, text, 256);
+  return text;
+}
+
+struct CaptionSearch {
+  std::wstring caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND child, LPARAM lp) {
+  auto* search = reinterpret_cast<CaptionSearch*>(lp);
+  if (TextOf(child) != search->caption) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+// The child window with this caption, found as a user's tool would find it.
+HWND ChildByCaption(HWND parent, const std::wstring& caption) {
+  CaptionSearch search{caption, nullptr};
+  EnumChildWindows(parent, &MatchCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+RECT RectInParent(HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(window.Create());
+    form.HideTestArea();
+    settings::LoadSettings(store, form);
+    window.Show();
+    shell::DoEvents();
+  }
+  HWND Control(Ctl id) { return window.ControlWindow(id); }
+  LRESULT Check(Ctl id) { return SendMessageW(Control(id), BM_GETCHECK, 0, 0); }
+  int Px(int twips) { return MulDiv(twips, static_cast<int>(window.Dpi()), 1440); }
+
+  testing_fakes::MemoryStore store;
+  shell::FormModel form{store};
+  shell::SettingsWindow window{form};
+};
+
+TEST_F(SettingsWindowTest, IsAFixedCaptionedWindowWithOnlyACloseBox) {
+  HWND hwnd = window.hwnd();
+  EXPECT_EQ(TextOf(hwnd), L"Halvane ZAN VORNEL - OPOS to K/B Wedge");
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_THICKFRAME));
+  EXPECT_EQ(GetMenu(hwnd), nullptr);
+  RECT client;
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ(client.right, Px(6360));
+  EXPECT_EQ(client.bottom, Px(3795));
+}
+
+TEST_F(SettingsWindowTest, EveryCaptionedControlIsThereWithItsKindPlaceAndFont) {
+  LOGFONTW gui{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
+  for (const shell::ControlDesign& design : shell::kControls) {
+    if (!*design.caption) continue;
+    SCOPED_TRACE(testing::Message() << std::string(design.caption, design.caption + wcslen(design.caption)));
+    HWND control = ChildByCaption(window.hwnd(), design.caption);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control, Control(design.id));
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    switch (design.kind) {
+      case shell::ControlKind::CheckBox:
+        EXPECT_EQ(ClassOf(control), L"Button");
+        EXPECT_EQ(style & BS_TYPEMASK, BS_3STATE);  // can show the greyed state
+        break;
+      case shell::ControlKind::OptionButton:
+        EXPECT_EQ(style & BS_TYPEMASK, BS_RADIOBUTTON);
+        break;
+      case shell::ControlKind::Label:
+        EXPECT_EQ(ClassOf(control), L"Static");
+        EXPECT_EQ(style & SS_TYPEMASK, SS_RIGHT);
+        break;
+      case shell::ControlKind::CommandButton:
+        EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON);
+        break;
+      default: break;
+    }
+    int left = design.pos.left, top = design.pos.top;
+    if (design.container != Ctl::None) {
+      left += shell::Design(design.container).pos.left;
+      top += shell::Design(design.container).pos.top;
+    }
+    const RECT r = RectInParent(control);
+    EXPECT_EQ(r.left, Px(left));
+    EXPECT_EQ(r.top, Px(top));
+    EXPECT_EQ(r.bottom - r.top, Px(design.pos.height));
+    EXPECT_GE(r.right - r.left, Px(design.pos.width));
+    // The default GUI font, not the bold system font.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof lf, &lf);
+    EXPECT_STREQ(lf.lfFaceName, gui.lfFaceName);
+    EXPECT_LT(lf.lfWeight, FW_BOLD);
+  }
+}
+
+TEST_F(SettingsWindowTest, StartsWithTheLoadedChoicesAndTheTestAreaHidden) {
+  EXPECT_EQ(Check(Ctl::chkStartup), BST_CHECKED);
+  EXPECT_EQ(Check(Ctl::chkHideform), BST_UNCHECKED);
+  EXPECT_EQ(Check(Ctl::optCR1), BST_CHECKED);
+  EXPECT_EQ(Check(Ctl::optCR0), BST_UNCHECKED);
+  EXPECT_EQ(Check(Ctl::optSentinel0), BST_CHECKED);
+  EXPECT_EQ(Check(Ctl::optSentinel1), BST_UNCHECKED);
+  EXPECT_FALSE(IsWindowVisible(Control(Ctl::chkTestmode)));
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_FALSE(IsWindowVisible(Control(shell::Text1(i))));
+    EXPECT_FALSE(IsWindowVisible(Control(shell::Label1(i))));
+  }
+  EXPECT_FALSE(IsWindowVisible(Control(Ctl::Command2)));
+  EXPECT_TRUE(IsWindowVisible(Control(Ctl::chkStartup)));
+}
+
+TEST_F(SettingsWindowTest, ClicksGoThroughTheModelsRulesAndShowTheirOutcome) {
+  form.SetValue(Ctl::optTrkFix2, 2);
+  EXPECT_EQ(Check(Ctl::optTrkFix2), BST_INDETERMINATE);
+  SendMessageW(Control(Ctl::optSentinel1), BM_CLICK, 0, 0);  // three tracks: snaps back
+  EXPECT_EQ(Check(Ctl::optSentinel0), BST_CHECKED);
+  EXPECT_EQ(Check(Ctl::optSentinel1), BST_UNCHECKED);
+
+  SendMessageW(Control(Ctl::optTrkFix0), BM_CLICK, 0, 0);
+  SendMessageW(Control(Ctl::optTrkFix2), BM_CLICK, 0, 0);  // greyed -> ticked
+  EXPECT_EQ(form.Value(Ctl::optTrkFix0), 0);
+  EXPECT_EQ(form.Value(Ctl::optTrkFix2), 1);
+  EXPECT_EQ(Check(Ctl::optTrkFix2), BST_CHECKED);
+
+  SendMessageW(Control(Ctl::optCR2), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.Value(Ctl::optCR2), -1);
+  EXPECT_EQ(Check(Ctl::optCR1), BST_UNCHECKED);
+}
+
+TEST_F(SettingsWindowTest, TestModeShowsTheAreaAndTypedTextReachesTheModel) {
+  form.SetText(shell::Text1(5), L"4111111111111111=99");
+  form.SetValue(Ctl::chkTestmode, 1);
+  EXPECT_TRUE(IsWindowVisible(Control(Ctl::Text1_8)));
+  EXPECT_TRUE(IsWindowVisible(Control(Ctl::Command2)));
+  EXPECT_EQ(TextOf(Control(shell::Text1(5))), L"4111111111111111=99");
+  EXPECT_EQ(GetFocus(), Control(Ctl::Text1_8));
+  SetWindowTextW(Control(Ctl::Text1_8), L"typed");
+  EXPECT_EQ(form.Text(Ctl::Text1_8), L"typed");
+  SendMessageW(Control(Ctl::Command2), BM_CLICK, 0, 0);
+  EXPECT_EQ(TextOf(Control(shell::Text1(5))), L"");
+  EXPECT_EQ(form.Text(Ctl::Text1_8), L"");
+  form.SetValue(Ctl::chkTestmode, 0);
+  EXPECT_FALSE(IsWindowVisible(Control(Ctl::Text1_8)));
+}
+
+TEST_F(SettingsWindowTest, SentinelButtonsCarryTheirToolTips) {
+  HWND tips = nullptr;
+  while ((tips = FindWindowExW(nullptr, tips, TOOLTIPS_CLASSW, nullptr)) != nullptr) {
+    if (GetWindow(tips, GW_OWNER) == window.hwnd()) break;
+  }
+  ASSERT_NE(tips, nullptr);
+  EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
+  auto tip_of = [&](Ctl id) {
+    wchar_t text[128] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V1_SIZE;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = window.hwnd();
+    ti.uId = reinterpret_cast<UINT_PTR>(Control(id));
+    ti.lpszText = text;
+    SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&ti));
+    return std::wstring(text);
+  };
+  EXPECT_EQ(tip_of(Ctl::optSentinel0), L"Trk1- % and ?  Trk2- ; and ?");
+  EXPECT_EQ(tip_of(Ctl::optSentinel1), L"Only When Sending Single Track");
+}
+
+TEST_F(SettingsWindowTest, PopupMenuAndIcons) {
+  HMENU menu = window.PopupMenu();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(GetMenuItemCount(menu), 3);
+  wchar_t text[32];
+  GetMenuStringW(menu, 0, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Settings");
+  EXPECT_EQ(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+  GetMenuStringW(menu, 2, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Exit");
+  EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), shell::SettingsWindow::kCmdSettings);
+
+  int settings = 0, exits = 0;
+  window.on_settings = [&] { ++settings; };
+  window.on_exit = [&] { ++exits; };
+  SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdSettings, 0);
+  SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdExit, 0);
+  EXPECT_EQ(settings, 1);
+  EXPECT_EQ(exits, 1);
+
+  for (auto [which, size] : {std::pair<WPARAM, LONG>{ICON_BIG, 32}, {ICON_SMALL, 16}}) {
+    HICON icon = reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, which, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, size);
+    EXPECT_EQ(bm.bmHeight, size);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
+  EXPECT_EQ(window.SmallIcon(),
+            reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, ICON_SMALL, 0)));
+}
+
+TEST_F(SettingsWindowTest, CloseBoxAndMinimisingOnlyHide) {
+  int unloads = 0;
+  window.on_unload = [&](std::int16_t) { ++unloads; };
+  form.UserClick(Ctl::optCR0);
+  SendMessageW(window.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  shell::DoEvents();
+  EXPECT_TRUE(IsWindow(window.hwnd()));
+  EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+  EXPECT_EQ(unloads, 0);
+  EXPECT_TRUE(store.writes.empty());
+
+  window.Show();
+  EXPECT_TRUE(IsWindowVisible(window.hwnd()));
+  EXPECT_EQ(Check(Ctl::optCR0), BST_CHECKED);  // same choices
+  ShowWindow(window.hwnd(), SW_MINIMIZE);
+  shell::DoEvents();
+  EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+  window.Show();
+  EXPECT_TRUE(IsWindowVisible(window.hwnd()));
+  EXPECT_FALSE(IsIconic(window.hwnd()));
+}
+
+TEST_F(SettingsWindowTest, AProgramUnloadGoesAheadAndDestroysTheWindow) {
+  std::vector<std::int16_t> modes;
+  window.on_unload = [&](std::int16_t mode) { modes.push_back(mode); };
+  EXPECT_TRUE(window.Unload(1));
+  EXPECT_EQ(modes, std::vector<std::int16_t>{1});
+  EXPECT_EQ(window.hwnd(), nullptr);
+}
+
+TEST(SettingsWindowFirstPaint, HidesOnceWhenStoredHideOnStartIsOne) {
+  testing_fakes::MemoryStore store;
+  store.Put(L"HideOnStart", L"1");
+  shell::FormModel form{store};
+  shell::SettingsWindow window{form};
+  ASSERT_TRUE(window.Create());
+  form.bFirstPaint = -1;
+  window.Show();
+  UpdateWindow(window.hwnd());
+  shell::DoEvents();
+  EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+  EXPECT_EQ(form.bFirstPaint, 0);
+  window.Show();
+  RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  shell::DoEvents();
+  EXPECT_TRUE(IsWindowVisible(window.hwnd()));
+}
+
+}  // namespace
