@@ -21,7 +21,7 @@ constexpr bool OpensTrayMenu(std::uint32_t mouse_message) {
 class TrayIcon {
  public:
   // `window` receives the callbacks as kTrayCallbackMessage; `icon` is shown with tip kTrayTip.
-  TrayIcon(WindowHandle window, IconHandle icon);
+  TrayIcon(HWND window, HICON icon);
   ~TrayIcon();  // removes the icon if it is still shown
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
@@ -41,8 +41,8 @@ class TrayIcon {
   bool IsCallback(unsigned message, std::intptr_t lparam) const;
 
  private:
-  WindowHandle window_;
-  IconHandle icon_;
+  HWND window_;
+  HICON icon_;
   unsigned taskbar_created_;
   bool shown_ = false;
 };
@@ -50,6 +50,6 @@ class TrayIcon {
 // Opens `menu` at the pointer for the icon's owner `window`, left-aligned, items chosen with the
 // left button, with `default_item` drawn in bold. Brings the window to the foreground first so
 // the menu closes when the user clicks elsewhere. Returns the chosen command, or 0 when none.
-unsigned ShowTrayMenu(WindowHandle window, MenuHandle menu, unsigned default_item);
+unsigned ShowTrayMenu(HWND window, HMENU menu, unsigned default_item);
 
 }  // namespace shell

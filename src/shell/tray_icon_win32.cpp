@@ -20,7 +20,7 @@ NOTIFYICONDATAW IconData(HWND window, HICON icon) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(WindowHandle window, IconHandle icon)
+TrayIcon::TrayIcon(HWND window, HICON icon)
     : window_(window), icon_(icon), taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 TrayIcon::~TrayIcon() { Remove(); }
@@ -55,7 +55,7 @@ bool TrayIcon::IsCallback(unsigned message, std::intptr_t lparam) const {
   return !(IsWindowVisible(window_) && reported_x == pointer.x && reported_y == pointer.y);
 }
 
-unsigned ShowTrayMenu(WindowHandle window, MenuHandle menu, unsigned default_item) {
+unsigned ShowTrayMenu(HWND window, HMENU menu, unsigned default_item) {
   SetForegroundWindow(window);  // the menu is shown whether or not this succeeds
   SetMenuDefaultItem(menu, default_item, FALSE);
   POINT at{};

@@ -1,13 +1,10 @@
 #pragma once
-// Window-system handle types for adapter interfaces, without <windows.h>: the same incomplete
-// structs that <windows.h> declares its handles with.
+// The window system's handle types as <windows.h> declares them, so the declarations of the
+// Windows adapters can name them without including it.
 
 struct HWND__;
-struct HICON__;
+typedef HWND__* HWND;
 struct HMENU__;
-
-namespace shell {
-using WindowHandle = HWND__*;
-using IconHandle = HICON__*;
-using MenuHandle = HMENU__*;
-}  // namespace shell
+typedef HMENU__* HMENU;
+struct HICON__;
+typedef HICON__* HICON;
