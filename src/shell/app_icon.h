@@ -1,8 +1,7 @@
 #pragma once
 // The program's icon, drawn in code: a blue card with its magnetic stripe (Windows builds only).
 
-struct HICON__;
-typedef HICON__* HICON;
+#include "shell/win_handles.h"
 
 namespace shell {
 

@@ -7,14 +7,8 @@
 #include <memory>
 
 #include "shell/form_model.h"
+#include "shell/win_handles.h"
 
-// The handle types as <windows.h> declares them, so hosts need not include it here.
-struct HWND__;
-typedef HWND__* HWND;
-struct HMENU__;
-typedef HMENU__* HMENU;
-struct HICON__;
-typedef HICON__* HICON;
 
 namespace shell {
 

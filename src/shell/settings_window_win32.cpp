@@ -139,7 +139,16 @@ struct SettingsWindow::Impl {
     if (self.on_message && self.on_message(msg, wp, lp)) return 0;
     switch (msg) {
       case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
-      case WM_CLOSE: self.Unload(0); return 0;
+      case WM_SYSCOMMAND:
+        // The close box, the system menu's Close and Alt+F4: the user closes the window.
+        if ((wp & 0xFFF0) == SC_CLOSE) {
+          self.Unload(0);
+          return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+      // A close request that does not come from the window's own frame: a task manager, or a
+      // script asking the program to end.
+      case WM_CLOSE: self.Unload(3); return 0;
       case WM_QUERYENDSESSION: return TRUE;
       case WM_ENDSESSION:
         if (wp) self.Unload(2);

@@ -271,6 +271,22 @@ TEST_F(SettingsWindowTest, AProgramUnloadGoesAheadAndDestroysTheWindow) {
   EXPECT_EQ(window.hwnd(), nullptr);
 }
 
+TEST_F(SettingsWindowTest, EndingTheSessionOrATaskManagerUnloads) {
+  std::vector<std::int16_t> modes;
+  window.on_unload = [&](std::int16_t mode) { modes.push_back(mode); };
+  // A close request that does not come through the window's frame, as a task manager sends it.
+  SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(modes, std::vector<std::int16_t>{3});
+  EXPECT_EQ(window.hwnd(), nullptr);
+
+  shell::SettingsWindow other{form};
+  ASSERT_TRUE(other.Create());
+  other.on_unload = [&](std::int16_t mode) { modes.push_back(mode); };
+  EXPECT_EQ(SendMessageW(other.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageW(other.hwnd(), WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(modes, (std::vector<std::int16_t>{3, 2}));
+}
+
 TEST(SettingsWindowFirstPaint, HidesOnceWhenStoredHideOnStartIsOne) {
   testing_fakes::MemoryStore store;
   store.Put(L"HideOnStart", L"1");

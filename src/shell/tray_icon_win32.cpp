@@ -1,0 +1,70 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include "shell/tray_icon.h"
+
+namespace shell {
+namespace {
+
+NOTIFYICONDATAW IconData(HWND window, HICON icon) {
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof(nid);
+  nid.hWnd = window;
+  nid.uID = kTrayIconId;
+  nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  nid.uCallbackMessage = kTrayCallbackMessage;
+  nid.hIcon = icon;
+  lstrcpynW(nid.szTip, kTrayTip, ARRAYSIZE(nid.szTip));
+  return nid;
+}
+
+}  // namespace
+
+TrayIcon::TrayIcon(HWND window, HICON icon)
+    : window_(window), icon_(icon), taskbar_created_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+TrayIcon::~TrayIcon() { Remove(); }
+
+bool TrayIcon::Add() {
+  NOTIFYICONDATAW nid = IconData(window_, icon_);
+  shown_ = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
+  return shown_;
+}
+
+void TrayIcon::Remove() {
+  if (!shown_) return;
+  NOTIFYICONDATAW nid = IconData(window_, icon_);
+  Shell_NotifyIconW(NIM_DELETE, &nid);  // nothing to do about a failure at this point
+  shown_ = false;
+}
+
+bool TrayIcon::OnTaskbarCreated(unsigned message) {
+  if (taskbar_created_ == 0 || message != taskbar_created_) return false;
+  // The old notification area and our icon in it are gone; a removed icon stays removed.
+  if (shown_) Add();
+  return true;
+}
+
+bool TrayIcon::IsCallback(unsigned message, std::intptr_t lparam) const {
+  if (message != kTrayCallbackMessage) return false;
+  const DWORD pos = GetMessagePos();
+  POINT pointer{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+  if (!ScreenToClient(window_, &pointer)) return true;
+  const auto reported_x = static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lparam)));
+  const auto reported_y = static_cast<short>(HIWORD(static_cast<DWORD_PTR>(lparam)));
+  return !(IsWindowVisible(window_) && reported_x == pointer.x && reported_y == pointer.y);
+}
+
+unsigned ShowTrayMenu(HWND window, HMENU menu, unsigned default_item) {
+  SetForegroundWindow(window);  // the menu is shown whether or not this succeeds
+  SetMenuDefaultItem(menu, default_item, FALSE);
+  POINT at{};
+  GetCursorPos(&at);
+  const BOOL chosen = TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
+                                     at.x, at.y, 0, window, nullptr);
+  // Without this the menu of a background window may not close on the next click elsewhere.
+  PostMessageW(window, WM_NULL, 0, 0);
+  return static_cast<unsigned>(chosen);
+}
+
+}  // namespace shell
