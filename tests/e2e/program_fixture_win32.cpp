@@ -261,9 +261,11 @@ Program::~Program() {
   DeleteFileW(journal_.c_str());
 }
 
-bool Program::Start() {
+bool Program::Start(const std::vector<std::string>& sim_config) {
   DeleteFileW(journal_.c_str());
-  if (!WriteFileText(config_, "journal=" + Narrow(journal_) + "\n")) return false;
+  std::string config = "journal=" + Narrow(journal_) + "\n";
+  for (const std::string& line : sim_config) config += line + "\n";
+  if (!WriteFileText(config_, config)) return false;
   // The child inherits the variable; the reader it creates reads the file named there.
   SetEnvironmentVariableW(kSimConfigVariable, config_.c_str());
   std::wstring command = L"\"" + ProgramExe() + L"\"";
@@ -350,9 +352,10 @@ void ProgramTest::TearDown() {
   }
 }
 
-void ProgramTest::StartWith(Program& program, const StoredSettings& settings) {
+void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
+                            const std::vector<std::string>& sim_config) {
   WriteStoredSettings(settings);
-  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.Start(sim_config));
   ASSERT_TRUE(program.WaitReady()) << "the program did not open its reader";
 }
 

@@ -76,8 +76,9 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  // Starts the program; false when it could not be started.
-  bool Start();
+  // Starts the program, the simulated reader configured with `sim_config` lines besides its
+  // journal (e.g. "nodevice"); false when it could not be started.
+  bool Start(const std::vector<std::string>& sim_config = {});
   // Waits until its window exists and its reader is enabled: the program is ready for cards.
   bool WaitReady(unsigned ms = 20000);
   // Waits until it has ended; its exit code then, or nullopt.
@@ -108,7 +109,8 @@ class ProgramTest : public ::testing::Test {
   void TearDown() override;
 
   // Starts `program` with `settings` stored and waits until it is ready for cards.
-  void StartWith(Program& program, const StoredSettings& settings);
+  void StartWith(Program& program, const StoredSettings& settings,
+                 const std::vector<std::string>& sim_config = {});
 
   // The shut-down sequence has run to its end and the process is gone: all ten settings as
   // `saved`, the log-on start entry written (`run_entry`) or removed, the icon of `window` gone,

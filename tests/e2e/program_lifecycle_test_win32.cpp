@@ -83,9 +83,9 @@ void PressKeys(const std::vector<WORD>& keys) {
 class ProgramLifecycle : public ProgramTest {
  protected:
   // Starts the program hidden, as it runs in a shop, with `stored` settings.
-  void Start(const StoredSettings& stored) {
+  void Start(const StoredSettings& stored, const std::vector<std::string>& sim_config = {}) {
     icons_before = e2e::TrayIconWindows();
-    StartWith(program, stored);
+    StartWith(program, stored, sim_config);
     if (HasFatalFailure()) return;
     window = program.Window();
     ASSERT_TRUE(e2e::WaitFor([&] { return e2e::TrayIconShown(window); }, 5000)) << "no icon";
@@ -194,8 +194,13 @@ TEST_F(ProgramLifecycle, TheCloseBoxOnlyHidesTheWindowAndSavesNothing) {
   RECT r{};
   GetWindowRect(menu, &r);
   ASSERT_TRUE(type_target::Xdotool("mousemove " + At({(r.left + r.right) / 2, r.top + 10}) + " click 1"));
-  EXPECT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+  ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+
+  // Minimising it (the window has no minimise box; Windows' minimise-all does it) hides it too.
+  ShowWindow(window, SW_MINIMIZE);
+  EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000)) << "still visible";
   EXPECT_TRUE(program.Running());
+  EXPECT_EQ(e2e::ReadStoredSettings(), nothing);
 }
 
 TEST_F(ProgramLifecycle, LoggingOffSavesAndEndsBeforeWindowsMoveOn) {
@@ -246,6 +251,48 @@ TEST_F(ProgramLifecycle, WithoutHideOnStartTheWindowStaysVisibleThroughLaterPain
     EXPECT_TRUE(IsWindowVisible(window)) << "hidden after paint " << i;
   }
   EXPECT_TRUE(program.Running());
+}
+
+TEST_F(ProgramLifecycle, OnlyARightButtonPressOnTheIconOpensTheMenu) {
+  ASSERT_NO_FATAL_FAILURE(
+      Start(Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"})));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+  std::vector<HWND> added;
+  for (HWND icon : e2e::TrayIconWindows()) {
+    if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
+      added.push_back(icon);
+    }
+  }
+  ASSERT_EQ(added.size(), 1u);
+  const std::string at = At(Centre(added[0]));
+  // Left click, left double-click, middle click: neither the menu nor the window.
+  for (const char* clicks : {" click 1", " click --repeat 2 --delay 80 1", " click 2"}) {
+    ASSERT_TRUE(type_target::Xdotool("mousemove " + at + clicks));
+    Sleep(700);
+    EXPECT_EQ(OpenMenu(program), nullptr) << clicks;
+    EXPECT_FALSE(IsWindowVisible(window)) << clicks;
+  }
+  // The right button opens it; closing it without a choice does nothing.
+  ASSERT_NE(RightClickIcon(program, icons_before), nullptr);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(e2e::WaitFor([&] { return OpenMenu(program) == nullptr; }, 5000));
+  Sleep(300);
+  EXPECT_TRUE(program.Running());
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_TRUE(e2e::TrayIconShown(window));
+}
+
+TEST_F(ProgramLifecycle, WithoutAReaderItStillLivesInTheTrayAndEndsAsUsual) {
+  // No reader answers to the device name: every step of the start is refused.
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored, {"nodevice"}));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+
+  HWND menu = RightClickIcon(program, icons_before);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({VK_UP, VK_RETURN});
+  ExpectShutDown(program, window, SavedFrom(stored), false);
 }
 
 }  // namespace
