@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct TypingCase {
   const char* name;
   std::array<const wchar_t*, 10> settings;  // in key order; HideOnStart must be "1"
 };
+
+// Failure messages name the case.
+inline void PrintTo(const TypingCase& c, std::ostream* os) { *os << c.name; }
 
 // What the box holds after `card` is typed with `settings`: the ticked tracks (exactly "1"),
 // each framed when it has data, then one Enter for a card that has any data at all.

@@ -45,9 +45,9 @@ POINT Centre(HWND window) {
 
 std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
 
-// Presses and releases the right button over the icon that the program added (the one icon
-// window that was not there before it started), at the display, and returns the menu it opened.
-HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before) {
+// The window of the icon that the program added: the one icon window that was not there
+// before it started.
+HWND AddedIcon(const std::vector<HWND>& icons_before) {
   std::vector<HWND> added;
   for (HWND icon : e2e::TrayIconWindows()) {
     if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
@@ -58,7 +58,15 @@ HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_befor
     ADD_FAILURE() << added.size() << " new icons in the notification area";
     return nullptr;
   }
-  EXPECT_TRUE(type_target::Xdotool("mousemove " + At(Centre(added[0])) + " click 3"));
+  return added[0];
+}
+
+// Presses and releases the right button over the program's icon, at the display, and returns
+// the menu that opened.
+HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before) {
+  HWND icon = AddedIcon(icons_before);
+  if (!icon) return nullptr;
+  EXPECT_TRUE(type_target::Xdotool("mousemove " + At(Centre(icon)) + " click 3"));
   HWND menu = nullptr;
   e2e::WaitFor([&] { return (menu = OpenMenu(program)) != nullptr; }, 5000);
   return menu;
@@ -257,14 +265,9 @@ TEST_F(ProgramLifecycle, OnlyARightButtonPressOnTheIconOpensTheMenu) {
   ASSERT_NO_FATAL_FAILURE(
       Start(Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"})));
   ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
-  std::vector<HWND> added;
-  for (HWND icon : e2e::TrayIconWindows()) {
-    if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
-      added.push_back(icon);
-    }
-  }
-  ASSERT_EQ(added.size(), 1u);
-  const std::string at = At(Centre(added[0]));
+  HWND icon = AddedIcon(icons_before);
+  ASSERT_NE(icon, nullptr);
+  const std::string at = At(Centre(icon));
   // Left click, left double-click, middle click: neither the menu nor the window.
   for (const char* clicks : {" click 1", " click --repeat 2 --delay 80 1", " click 2"}) {
     ASSERT_TRUE(type_target::Xdotool("mousemove " + at + clicks));
