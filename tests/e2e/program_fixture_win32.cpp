@@ -1,0 +1,388 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include "e2e/program_fixture_win32.h"
+
+#include <utility>
+
+#include "type_target_client_win32.h"
+
+namespace e2e {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"ZANKeyboardWedgeForm1";
+constexpr wchar_t kWindowCaption[] = L"Halvane ZAN VORNEL - OPOS to K/B Wedge";
+constexpr wchar_t kTip[] = L"ZAN MCR";
+constexpr wchar_t kSimConfigVariable[] = L"ZAN_MSR_SIM_CONFIG";
+
+std::optional<std::wstring> ReadText(const wchar_t* subkey, const wchar_t* name, DWORD* type_out) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  DWORD type = 0, size = 0;
+  std::optional<std::wstring> text;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]), &bytes) ==
+        ERROR_SUCCESS) {
+      buffer.resize(bytes / sizeof(wchar_t));
+      while (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
+      text = buffer;
+      if (type_out) *type_out = type;
+    }
+  }
+  RegCloseKey(key);
+  return text;
+}
+
+void WriteText(const wchar_t* subkey, const wchar_t* name, const std::wstring& text) {
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot create the registry key";
+    return;
+  }
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+void DeleteValue(const wchar_t* subkey, const wchar_t* name) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, name);
+  RegCloseKey(key);
+}
+
+std::wstring TempFile(const wchar_t* suffix) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  static int serial = 0;
+  return std::wstring(dir) + L"zan-e2e-" + std::to_wstring(sizeof(void*) * 8) + L"-" +
+         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial) + suffix;
+}
+
+bool WriteFileText(const std::wstring& path, const std::string& text) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == text.size();
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) text.append(buffer, n);
+  CloseHandle(f);
+  return text;
+}
+
+std::string Narrow(const std::wstring& s) {
+  std::string out;
+  for (wchar_t c : s) out += static_cast<char>(c);
+  return out;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[256] = {};
+  GetClassNameW(hwnd, name, 256);
+  return name;
+}
+
+// A top-level window's caption: read without asking the window, which may be busy starting.
+std::wstring CaptionOf(HWND hwnd) {
+  wchar_t text[512] = {};
+  GetWindowTextW(hwnd, text, 512);
+  return text;
+}
+
+// A control's text: GetWindowText does not read the controls of another process.
+std::wstring TextOf(HWND hwnd) {
+  wchar_t text[512] = {};
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                      nullptr);
+  return text;
+}
+
+struct WindowSearch {
+  DWORD pid = 0;  // 0: any process
+  const wchar_t* class_name = nullptr;
+  const wchar_t* caption = nullptr;  // nullptr: any caption
+  std::vector<HWND> found;
+
+  void Check(HWND hwnd) {
+    if (pid != 0) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(hwnd, &owner);
+      if (owner != pid) return;
+    }
+    if (ClassOf(hwnd) != class_name) return;
+    if (caption && CaptionOf(hwnd) != caption) return;
+    found.push_back(hwnd);
+  }
+};
+
+BOOL CALLBACK CheckWindow(HWND hwnd, LPARAM search) {
+  reinterpret_cast<WindowSearch*>(search)->Check(hwnd);
+  return TRUE;
+}
+
+// Every window below `parent` (children of children too) of a class.
+std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* class_name) {
+  WindowSearch search;
+  search.class_name = class_name;
+  EnumChildWindows(parent, CheckWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+BOOL CALLBACK AddTopLevel(HWND hwnd, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> all;
+  EnumWindows(AddTopLevel, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+}  // namespace
+
+StoredSettings ReadStoredSettings() {
+  StoredSettings out;
+  for (std::size_t i = 0; i < kSettingKeys.size(); ++i) out[i] = ReadText(kOptionsKey, kSettingKeys[i], nullptr);
+  return out;
+}
+
+void WriteStoredSettings(const StoredSettings& settings) {
+  for (std::size_t i = 0; i < kSettingKeys.size(); ++i) {
+    if (settings[i]) {
+      WriteText(kOptionsKey, kSettingKeys[i], *settings[i]);
+    } else {
+      DeleteValue(kOptionsKey, kSettingKeys[i]);
+    }
+  }
+}
+
+std::optional<std::wstring> ReadRunEntry(DWORD* type) { return ReadText(kRunKey, kRunValue, type); }
+void WriteRunEntry(const std::wstring& text) { WriteText(kRunKey, kRunValue, text); }
+void DeleteRunEntry() { DeleteValue(kRunKey, kRunValue); }
+
+std::wstring ProgramExe() { return type_target::WinePath(ZAN_PROGRAM_EXE); }
+std::wstring SwipeExe() { return type_target::WinePath(ZAN_SWIPE_EXE); }
+std::wstring TypeTargetExe() { return type_target::WinePath(ZAN_TYPE_TARGET_EXE); }
+
+StoredSettings Settings(const std::array<const wchar_t*, 10>& texts) {
+  StoredSettings out;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (std::wstring(texts[i]) != L"-") out[i] = texts[i];
+  }
+  return out;
+}
+
+std::vector<HWND> WindowsOf(DWORD pid, const wchar_t* class_name, const wchar_t* caption) {
+  WindowSearch search;
+  search.pid = pid;
+  search.class_name = class_name;
+  search.caption = caption;
+  for (HWND hwnd : TopLevelWindows()) search.Check(hwnd);
+  return search.found;
+}
+
+std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* class_name) {
+  std::vector<std::wstring> texts;
+  for (HWND child : ChildrenOfClass(parent, class_name)) texts.push_back(TextOf(child));
+  return texts;
+}
+
+HWND ChildWithText(HWND parent, const wchar_t* class_name, const std::wstring& text) {
+  for (HWND child : ChildrenOfClass(parent, class_name)) {
+    if (TextOf(child) == text) return child;
+  }
+  return nullptr;
+}
+
+bool TrayIconShown(HWND owner) {
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof(nid);
+  nid.hWnd = owner;
+  nid.uID = 1;
+  nid.uFlags = NIF_TIP;
+  lstrcpynW(nid.szTip, kTip, ARRAYSIZE(nid.szTip));
+  return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+}
+
+std::vector<HWND> TrayIconWindows() {
+  // Wine 8 draws them in its X11 driver's stand-alone tray, later versions in explorer's.
+  static const wchar_t* const kIconClasses[] = {L"__winex11_tray_icon", L"__wine_tray_icon"};
+  std::vector<HWND> icons;
+  for (HWND top : TopLevelWindows()) {
+    for (const wchar_t* icon_class : kIconClasses) {
+      for (HWND child : ChildrenOfClass(top, icon_class)) {
+        if (IsWindowVisible(child)) icons.push_back(child);
+      }
+    }
+  }
+  return icons;
+}
+
+int Swipe(const std::wstring& args) {
+  std::wstring command = L"\"" + SwipeExe() + L"\" " + args;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return -1;
+  }
+  CloseHandle(pi.hThread);
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(pi.hProcess, &code);
+  } else {
+    TerminateProcess(pi.hProcess, code);  // hung: leave nothing behind
+  }
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+
+Program::Program() : config_(TempFile(L".cfg")), journal_(TempFile(L".journal")) {}
+
+Program::~Program() {
+  End();
+  DeleteFileW(config_.c_str());
+  DeleteFileW(journal_.c_str());
+}
+
+bool Program::Start(const std::vector<std::string>& sim_config) {
+  DeleteFileW(journal_.c_str());
+  std::string config = "journal=" + Narrow(journal_) + "\n";
+  for (const std::string& line : sim_config) config += line + "\n";
+  if (!WriteFileText(config_, config)) return false;
+  // The child inherits the variable; the reader it creates reads the file named there.
+  SetEnvironmentVariableW(kSimConfigVariable, config_.c_str());
+  std::wstring command = L"\"" + ProgramExe() + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const BOOL started =
+      CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableW(kSimConfigVariable, nullptr);
+  if (!started) return false;
+  CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+  pid_ = pi.dwProcessId;
+  return true;
+}
+
+bool Program::WaitReady(unsigned ms) {
+  return WaitFor(
+      [&] {
+        if (!Running()) return true;  // no use waiting for a program that ended
+        if (!Window()) return false;
+        for (const std::string& line : Journal()) {
+          if (line == "put 3 true") return true;  // data events on: the last step of the start
+        }
+        return false;
+      },
+      ms) &&
+         Running();
+}
+
+std::optional<DWORD> Program::WaitExit(unsigned ms) {
+  if (!process_ || WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+bool Program::Running() const {
+  return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+void Program::End() {
+  if (!process_) return;
+  if (Running()) {
+    // Politely first: a killed instance leaves its icon behind, which slows the next start.
+    if (HWND window = Window()) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) {
+      TerminateProcess(process_, 99);
+      WaitForSingleObject(process_, 5000);
+    }
+  }
+  CloseHandle(process_);
+  process_ = nullptr;
+}
+
+HWND Program::Window() const {
+  const std::vector<HWND> found = WindowsOf(pid_, kWindowClass, kWindowCaption);
+  return found.empty() ? nullptr : found.front();
+}
+
+std::vector<std::string> Program::Journal() const {
+  std::vector<std::string> lines;
+  const std::string text = ReadFileText(journal_);
+  std::size_t begin = 0;
+  for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
+    lines.push_back(text.substr(begin, end - begin));
+  }
+  return lines;
+}
+
+void ProgramTest::SetUp() {
+  saved_settings_ = ReadStoredSettings();
+  saved_run_entry_ = ReadRunEntry();
+  DeleteRunEntry();
+}
+
+void ProgramTest::TearDown() {
+  WriteStoredSettings(saved_settings_);
+  // A Run entry left behind would start the program whenever the Wine prefix starts.
+  if (saved_run_entry_) {
+    WriteRunEntry(*saved_run_entry_);
+  } else {
+    DeleteRunEntry();
+  }
+}
+
+void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
+                            const std::vector<std::string>& sim_config) {
+  WriteStoredSettings(settings);
+  ASSERT_TRUE(program.Start(sim_config));
+  ASSERT_TRUE(program.WaitReady()) << "the program did not open its reader";
+}
+
+void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSettings& saved,
+                                 bool run_entry) {
+  const std::optional<DWORD> code = program.WaitExit();
+  ASSERT_TRUE(code.has_value()) << "the program did not end";
+  EXPECT_EQ(*code, 0u);
+  const StoredSettings stored = ReadStoredSettings();
+  for (std::size_t i = 0; i < kSettingKeys.size(); ++i) {
+    EXPECT_EQ(stored[i], saved[i]) << Narrow(kSettingKeys[i]);
+  }
+  DWORD type = 0;
+  const std::optional<std::wstring> entry = ReadRunEntry(&type);
+  if (run_entry) {
+    ASSERT_TRUE(entry.has_value()) << "no log-on start entry";
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    // The executable's full path, quoted so that a folder with blanks starts the right file.
+    EXPECT_EQ(*entry, L"\"" + ProgramExe() + L"\"");
+  } else {
+    EXPECT_FALSE(entry.has_value()) << Narrow(entry.value_or(L""));
+  }
+  EXPECT_FALSE(TrayIconShown(window)) << "the icon outlived the program";
+  const std::vector<std::string> journal = program.Journal();
+  ASSERT_GE(journal.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(journal.end() - 3, journal.end()),
+            (std::vector<std::string>{"put 4 false", "call 37", "call 35"}));
+}
+
+}  // namespace e2e

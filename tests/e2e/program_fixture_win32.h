@@ -1,0 +1,128 @@
+#pragma once
+// The real program under Wine, driven from outside as a user, a shop's IT and Windows would drive
+// it: stored settings written before it starts, cards swiped on the simulated reader, the tray
+// icon clicked at the display, the window sent the messages its frame and Windows send. Every
+// test ends the program it started and puts back the registry values it touched.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The ten stored settings, in the order the program loads and saves them.
+inline constexpr std::array<const wchar_t*, 10> kSettingKeys = {
+    L"StartUp", L"HideOnStart", L"CR0", L"CR1", L"CR2", L"Trk0", L"Trk1", L"Trk2", L"Sent1", L"Sent2"};
+
+inline constexpr wchar_t kOptionsKey[] =
+    L"Software\\VB and VBA Program Settings\\ZANKeyboardWedge\\Options";
+inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunValue[] = L"ZANKeyboardWedge";
+
+// Stored texts per key; a key without a text is absent from the store.
+using StoredSettings = std::array<std::optional<std::wstring>, kSettingKeys.size()>;
+
+// What the store holds under the program's Options key now (absent keys empty).
+StoredSettings ReadStoredSettings();
+// Replaces the Options key's ten values by `settings` (absent ones deleted).
+void WriteStoredSettings(const StoredSettings& settings);
+// The log-on start entry's text, if it exists as a REG_SZ value; `type` gets its type.
+std::optional<std::wstring> ReadRunEntry(DWORD* type = nullptr);
+void WriteRunEntry(const std::wstring& text);
+void DeleteRunEntry();
+
+// The executables under test, as Wine paths.
+std::wstring ProgramExe();
+std::wstring SwipeExe();
+std::wstring TypeTargetExe();
+
+// Polls `done` every 20 ms until it holds or `ms` have passed.
+template <typename Done>
+bool WaitFor(Done done, unsigned ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(20);
+  }
+}
+
+// The top-level windows of a process with a class (and, when given, a caption).
+std::vector<HWND> WindowsOf(DWORD pid, const wchar_t* class_name, const wchar_t* caption = nullptr);
+// The texts of a window's children of a class.
+std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* class_name);
+HWND ChildWithText(HWND parent, const wchar_t* class_name, const std::wstring& text);
+
+// True while the notification area holds the icon that `owner` added under identifier 1 with
+// the program's tip (only an existing icon can be modified; the tip set is the one it has).
+bool TrayIconShown(HWND owner);
+// The windows of the notification area's icons (Wine draws each in a window of its own).
+std::vector<HWND> TrayIconWindows();
+
+// Runs msr-swipe with `args`; its exit code (0: the card was taken), -1 when it did not run.
+int Swipe(const std::wstring& args);
+
+// One run of ZANKeyboardWedge.exe, with the simulated reader journalling to a file of its own.
+class Program {
+ public:
+  Program();
+  ~Program();  // ends the program if it still runs
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Starts the program, the simulated reader configured with `sim_config` lines besides its
+  // journal (e.g. "nodevice"); false when it could not be started.
+  bool Start(const std::vector<std::string>& sim_config = {});
+  // Waits until its window exists and its reader is enabled: the program is ready for cards.
+  bool WaitReady(unsigned ms = 20000);
+  // Waits until it has ended; its exit code then, or nullopt.
+  std::optional<DWORD> WaitExit(unsigned ms = 15000);
+  bool Running() const;
+  // Ends it as a task manager would (WM_CLOSE), and kills it when it does not end.
+  void End();
+
+  DWORD pid() const { return pid_; }
+  HANDLE process() const { return process_; }
+  // The program's settings window (found by class and process), or nullptr.
+  HWND Window() const;
+  // The calls the simulated reader received, e.g. "call 34 \"ZANKeyboardWedge\"", "put 4 true".
+  std::vector<std::string> Journal() const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  std::wstring config_, journal_;
+};
+
+// The steps every test of the program shares.
+class ProgramTest : public ::testing::Test {
+ protected:
+  // Keeps the values a test may touch; the Run entry starts absent.
+  void SetUp() override;
+  // Ends every program still running and puts the values back.
+  void TearDown() override;
+
+  // Starts `program` with `settings` stored and waits until it is ready for cards.
+  void StartWith(Program& program, const StoredSettings& settings,
+                 const std::vector<std::string>& sim_config = {});
+
+  // The shut-down sequence has run to its end and the process is gone: all ten settings as
+  // `saved`, the log-on start entry written (`run_entry`) or removed, the icon of `window` gone,
+  // the reader disabled, released and closed as its last calls.
+  void ExpectShutDown(Program& program, HWND window, const StoredSettings& saved, bool run_entry);
+
+ private:
+  StoredSettings saved_settings_;
+  std::optional<std::wstring> saved_run_entry_;
+};
+
+// Settings from ten texts in key order; "-" leaves a key absent.
+StoredSettings Settings(const std::array<const wchar_t*, 10>& texts);
+
+}  // namespace e2e

@@ -1,0 +1,301 @@
+// The program's life as its users and Windows see it: the tray icon's menu, a second start, the
+// close box, log-off and a task manager, and hiding at start.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2e/program_fixture_win32.h"
+#include "type_target_client_win32.h"
+
+namespace {
+
+using e2e::Program;
+using e2e::ProgramTest;
+using e2e::Settings;
+using e2e::StoredSettings;
+
+// What the program saves from `stored` when nothing was changed: the stored texts, defaults for
+// the keys that were absent.
+StoredSettings SavedFrom(const StoredSettings& stored) {
+  const StoredSettings defaults = Settings(
+      {L"1", L"0", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  StoredSettings saved;
+  for (std::size_t i = 0; i < stored.size(); ++i) saved[i] = stored[i] ? stored[i] : defaults[i];
+  return saved;
+}
+
+// The popup menu the program has open, or nullptr.
+HWND OpenMenu(const Program& program) {
+  for (HWND menu : e2e::WindowsOf(program.pid(), L"#32768")) {
+    if (IsWindowVisible(menu)) return menu;
+  }
+  return nullptr;
+}
+
+POINT Centre(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+// The window of the icon that the program added: the one icon window that was not there
+// before it started.
+HWND AddedIcon(const std::vector<HWND>& icons_before) {
+  std::vector<HWND> added;
+  for (HWND icon : e2e::TrayIconWindows()) {
+    if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
+      added.push_back(icon);
+    }
+  }
+  if (added.size() != 1) {
+    ADD_FAILURE() << added.size() << " new icons in the notification area";
+    return nullptr;
+  }
+  return added[0];
+}
+
+// Presses and releases the right button over the program's icon, at the display, and returns
+// the menu that opened.
+HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before) {
+  HWND icon = AddedIcon(icons_before);
+  if (!icon) return nullptr;
+  EXPECT_TRUE(type_target::Xdotool("mousemove " + At(Centre(icon)) + " click 3"));
+  HWND menu = nullptr;
+  e2e::WaitFor([&] { return (menu = OpenMenu(program)) != nullptr; }, 5000);
+  return menu;
+}
+
+// Presses and releases keys, as the keyboard does, for the window that has the keyboard.
+void PressKeys(const std::vector<WORD>& keys) {
+  std::vector<INPUT> input;
+  for (WORD key : keys) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    down.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    INPUT up = down;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    input.push_back(down);
+    input.push_back(up);
+  }
+  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+class ProgramLifecycle : public ProgramTest {
+ protected:
+  // Starts the program hidden, as it runs in a shop, with `stored` settings.
+  void Start(const StoredSettings& stored, const std::vector<std::string>& sim_config = {}) {
+    icons_before = e2e::TrayIconWindows();
+    StartWith(program, stored, sim_config);
+    if (HasFatalFailure()) return;
+    window = program.Window();
+    ASSERT_TRUE(e2e::WaitFor([&] { return e2e::TrayIconShown(window); }, 5000)) << "no icon";
+  }
+
+  Program program;
+  HWND window = nullptr;
+  std::vector<HWND> icons_before;
+};
+
+TEST_F(ProgramLifecycle, ExitFromTheTrayMenuSavesRegistersForLogOnAndEnds) {
+  // Keys left absent load their defaults; the exit writes all ten.
+  const StoredSettings stored =
+      Settings({L"1", L"1", L"False", L"False", L"True", L"-", L"0", L"-", L"-", L"-"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+
+  HWND menu = RightClickIcon(program, icons_before);
+  ASSERT_NE(menu, nullptr) << "no menu after a right click on the icon";
+  EXPECT_FALSE(IsWindowVisible(window)) << "the menu showed the settings window";
+  // "Exit" is the last item: click into the menu's bottom edge, above its frame.
+  RECT r{};
+  GetWindowRect(menu, &r);
+  ASSERT_TRUE(type_target::Xdotool("mousemove " + At({(r.left + r.right) / 2, r.bottom - 8}) +
+                                   " click 1"));
+  ExpectShutDown(program, window, SavedFrom(stored), true);
+}
+
+TEST_F(ProgramLifecycle, ExitChosenWithTheKeyboardRemovesTheLogOnEntry) {
+  e2e::WriteRunEntry(L"C:\\old\\ZANKeyboardWedge.exe");
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"True", L"False", L"False", L"0", L"1", L"0", L"False", L"True"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+
+  ASSERT_NE(RightClickIcon(program, icons_before), nullptr);
+  // Up from the open menu wraps to its last item.
+  PressKeys({VK_UP, VK_RETURN});
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
+  const StoredSettings stored =
+      Settings({L"1", L"1", L"False", L"False", L"True", L"1", L"0", L"0", L"False", L"True"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+  const std::wstring run_entry = L"C:\\Program Files\\ZAN\\ZANKeyboardWedge.exe";
+  e2e::WriteRunEntry(run_entry);
+  const std::size_t icons = e2e::TrayIconWindows().size();
+  const std::size_t first_journal = program.Journal().size();
+
+  Program second;
+  ASSERT_TRUE(second.Start());
+  HWND box = nullptr;
+  ASSERT_TRUE(e2e::WaitFor(
+      [&] {
+        for (HWND w : e2e::WindowsOf(second.pid(), L"#32770", L"ZANKeyboardWedge")) {
+          if (IsWindowVisible(w)) box = w;
+        }
+        return box != nullptr;
+      },
+      15000))
+      << "no \"Already Running\" box";
+  const std::vector<std::wstring> texts = e2e::ChildTexts(box, L"Static");
+  EXPECT_NE(std::find(texts.begin(), texts.end(), L"Already Running"), texts.end());
+  EXPECT_EQ(e2e::ChildTexts(box, L"Button"), std::vector<std::wstring>{L"OK"});
+  // While the box is up the second start has added no icon.
+  for (HWND w : e2e::WindowsOf(second.pid(), L"ZANKeyboardWedgeForm1")) {
+    EXPECT_FALSE(e2e::TrayIconShown(w));
+  }
+  EXPECT_EQ(e2e::TrayIconWindows().size(), icons);
+
+  PostMessageW(e2e::ChildWithText(box, L"Button", L"OK"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(second.WaitExit(10000).has_value()) << "the second start did not end after OK";
+  EXPECT_TRUE(second.Journal().empty()) << "the second start touched a reader";
+
+  // The first runs on, untouched: its icon, its reader, the stored values.
+  EXPECT_TRUE(program.Running());
+  EXPECT_TRUE(e2e::TrayIconShown(window));
+  EXPECT_EQ(e2e::TrayIconWindows().size(), icons);
+  EXPECT_EQ(program.Journal().size(), first_journal);
+  EXPECT_EQ(e2e::ReadStoredSettings(), stored);
+  EXPECT_EQ(e2e::ReadRunEntry(), run_entry);
+}
+
+TEST_F(ProgramLifecycle, TheCloseBoxOnlyHidesTheWindowAndSavesNothing) {
+  // Nothing stored: the window shows at start, and a save would write all ten keys.
+  const StoredSettings nothing = Settings({L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"});
+  ASSERT_NO_FATAL_FAILURE(Start(nothing));
+  ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+
+  // What the frame sends for the close box, the system menu's Close and Alt+F4.
+  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000)) << "still visible";
+  Sleep(300);  // time for a wrongly started shut-down to show
+  EXPECT_TRUE(program.Running());
+  EXPECT_TRUE(e2e::TrayIconShown(window));
+  EXPECT_EQ(e2e::ReadStoredSettings(), nothing);
+  EXPECT_FALSE(e2e::ReadRunEntry().has_value());
+  const std::vector<std::string> journal = program.Journal();
+  EXPECT_EQ(std::find(journal.begin(), journal.end(), "put 4 false"), journal.end());
+
+  // "Settings", the menu's first item, shows it again.
+  HWND menu = RightClickIcon(program, icons_before);
+  ASSERT_NE(menu, nullptr);
+  RECT r{};
+  GetWindowRect(menu, &r);
+  ASSERT_TRUE(type_target::Xdotool("mousemove " + At({(r.left + r.right) / 2, r.top + 10}) + " click 1"));
+  ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+
+  // Minimising it (the window has no minimise box; Windows' minimise-all does it) hides it too.
+  ShowWindow(window, SW_MINIMIZE);
+  EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000)) << "still visible";
+  EXPECT_TRUE(program.Running());
+  EXPECT_EQ(e2e::ReadStoredSettings(), nothing);
+}
+
+TEST_F(ProgramLifecycle, LoggingOffSavesAndEndsBeforeWindowsMoveOn) {
+  const StoredSettings stored =
+      Settings({L"-", L"1", L"True", L"False", L"False", L"0", L"0", L"1", L"-", L"-"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                  10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the program refused the log-off";
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                                  &answer));
+  // Windows may end the process as soon as WM_ENDSESSION returns: everything is saved by then.
+  EXPECT_EQ(e2e::ReadStoredSettings(), SavedFrom(stored));
+  EXPECT_TRUE(e2e::ReadRunEntry().has_value());
+  ExpectShutDown(program, window, SavedFrom(stored), true);
+}
+
+TEST_F(ProgramLifecycle, ATaskManagersCloseSavesAndEnds) {
+  e2e::WriteRunEntry(L"C:\\old\\ZANKeyboardWedge.exe");
+  // A greyed "Hide this form at startup" does not hide the window.
+  const StoredSettings stored =
+      Settings({L"0", L"2", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+TEST_F(ProgramLifecycle, HideOnStartHidesTheWindowAtItsFirstPaint) {
+  ASSERT_NO_FATAL_FAILURE(
+      Start(Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"})));
+  EXPECT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000)) << "still visible";
+  EXPECT_TRUE(program.Running());
+  EXPECT_TRUE(e2e::TrayIconShown(window));
+}
+
+TEST_F(ProgramLifecycle, WithoutHideOnStartTheWindowStaysVisibleThroughLaterPaints) {
+  ASSERT_NO_FATAL_FAILURE(
+      Start(Settings({L"0", L"0", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"})));
+  ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(window) != FALSE; }, 5000));
+  for (int i = 0; i < 3; ++i) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    Sleep(200);
+    EXPECT_TRUE(IsWindowVisible(window)) << "hidden after paint " << i;
+  }
+  EXPECT_TRUE(program.Running());
+}
+
+TEST_F(ProgramLifecycle, OnlyARightButtonPressOnTheIconOpensTheMenu) {
+  ASSERT_NO_FATAL_FAILURE(
+      Start(Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"})));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+  HWND icon = AddedIcon(icons_before);
+  ASSERT_NE(icon, nullptr);
+  const std::string at = At(Centre(icon));
+  // Left click, left double-click, middle click: neither the menu nor the window.
+  for (const char* clicks : {" click 1", " click --repeat 2 --delay 80 1", " click 2"}) {
+    ASSERT_TRUE(type_target::Xdotool("mousemove " + at + clicks));
+    Sleep(700);
+    EXPECT_EQ(OpenMenu(program), nullptr) << clicks;
+    EXPECT_FALSE(IsWindowVisible(window)) << clicks;
+  }
+  // The right button opens it; closing it without a choice does nothing.
+  ASSERT_NE(RightClickIcon(program, icons_before), nullptr);
+  PressKeys({VK_ESCAPE});
+  EXPECT_TRUE(e2e::WaitFor([&] { return OpenMenu(program) == nullptr; }, 5000));
+  Sleep(300);
+  EXPECT_TRUE(program.Running());
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_TRUE(e2e::TrayIconShown(window));
+}
+
+TEST_F(ProgramLifecycle, WithoutAReaderItStillLivesInTheTrayAndEndsAsUsual) {
+  // No reader answers to the device name: every step of the start is refused.
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored, {"nodevice"}));
+  ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
+
+  HWND menu = RightClickIcon(program, icons_before);
+  ASSERT_NE(menu, nullptr);
+  PressKeys({VK_UP, VK_RETURN});
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+}  // namespace
