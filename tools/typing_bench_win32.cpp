@@ -13,10 +13,13 @@
 #include <vector>
 
 #include "type_target_client_win32.h"
+#include "typing_floor_win32.h"
 #include "wedge/addcntlcode.h"
 #include "wedge/send_input_keys.h"
 
 namespace {
+
+using typing_floor::Percentile;
 
 // Test card data only.
 const std::wstring kTrack1 = L"B4111111111111111^DOE/JOHN Q.MR^2912101000000000000000000000000";
@@ -30,34 +33,7 @@ struct Samples {
   int bad = 0;
 };
 
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-  return v[i];
-}
-
 std::wstring Escaped(std::wstring text) { return wedge::Addcntlcode(text, nullptr); }
-
-std::vector<INPUT> UnicodeRecords(const std::wstring& typed) {
-  std::vector<INPUT> inputs;
-  for (wchar_t c : typed) {
-    for (bool up : {false, true}) {
-      INPUT in{};
-      in.type = INPUT_KEYBOARD;
-      if (c == L'\n') {
-        in.ki.wVk = VK_RETURN;
-        in.ki.wScan = 0x1C;
-        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-      } else {
-        in.ki.wScan = c;
-        in.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
-      }
-      inputs.push_back(in);
-    }
-  }
-  return inputs;
-}
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
@@ -88,7 +64,7 @@ int main(int argc, char** argv) {
   Samples ours{"SendKeys (ours)", {}, {}, {}}, floor{"bare SendInput, Unicode", {}, {}, {}},
       xdo{"xdotool type --delay 0", {}, {}, {}};
   wedge::SendInputKeys output;
-  std::vector<INPUT> records = UnicodeRecords(typed);
+  std::vector<INPUT> records = typing_floor::UnicodeRecords(typed);
 
   double warmup[3] = {};
   // Run 0 warms up (the first call of a process loads the keyboard tables) and is not counted.
@@ -104,7 +80,7 @@ int main(int argc, char** argv) {
       if (method == 0) {
         ok = output.SendKeys(keys);
       } else if (method == 1) {
-        ok = SendInput(static_cast<UINT>(records.size()), records.data(), sizeof(INPUT)) == records.size();
+        ok = typing_floor::TypeBare(records);
       } else {
         ok = type_target::RunLinux(xdotool);
       }

@@ -1,0 +1,404 @@
+// Benchmark of the program itself under Wine: cards swiped on the simulated reader and typed by the
+// program into the box of another process, against the bare SendInput floor for the same text in
+// the same run; the program's CPU time per card; its cost while idle; its resident memory and its
+// start time to the icon beside a minimal tray program (zan_minimal_tray.exe) started the same way.
+//
+//   zan_wedge_bench.exe PROGRAM [cards] [idle seconds] [starts]     (200, 60, 5)
+//
+// PROGRAM is the Windows path of ZANKeyboardWedge.exe. The simulated reader must be registered and
+// the program's settings must be the defaults (every track, sentinels, no Enter);
+// tools/run_wedge_bench.sh sees to both.
+//
+// How each figure is taken:
+// - Swipe: the benchmark hands the card to the simulated reader's window itself (WM_COPYDATA, as
+//   msr-swipe does) and stamps the performance counter, which all processes share, just before.
+//   The typing target stamps the first and the last character itself.
+// - Floor: one SendInput call of Unicode records for the same text, interleaved card by card.
+// - CPU time and context switches: from Linux, summed over the threads of the program's process
+//   (/proc/PID/task/*/schedstat and status, read through Wine's Z: drive); GetProcessTimes too.
+//   The Linux process is the one whose command line is the program's path.
+// - Resident memory: VmRSS of the Linux process (GetProcessMemoryInfo's working set beside it).
+// - Start to icon: from just before CreateProcess to the first moment a NIM_MODIFY that changes
+//   nothing succeeds for (a top-level window of the new process, icon 1): the notification area
+//   then holds the icon.
+
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim_protocol.h"
+#include "type_target_client_win32.h"
+#include "typing_floor_win32.h"
+
+namespace {
+
+using typing_floor::Percentile;
+
+// Test card data only: the three-track card of the keystroke benchmark.
+const std::wstring kTrack1 = L"B4111111111111111^DOE/JOHN Q.MR^2912101000000000000000000000000";
+const std::wstring kTrack2 = L"4111111111111111=29121010000000000000";
+const std::wstring kTrack3 =
+    L"011234567890123445=724724100000000000030300020040400099010=00000000000000000000000000000000";
+
+std::wstring Here() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  std::string out;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return out;
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
+  CloseHandle(f);
+  return out;
+}
+
+std::vector<std::wstring> NumericEntries(const std::wstring& dir) {
+  std::vector<std::wstring> out;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (!name.empty() && name.find_first_not_of(L"0123456789") == std::wstring::npos) out.push_back(name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return out;
+}
+
+long long FieldOf(const std::string& status, const char* key) {
+  const std::size_t at = status.find(key);
+  return at == std::string::npos ? 0 : std::atoll(status.c_str() + at + std::strlen(key));
+}
+
+// What Linux knows of a process.
+struct LinuxStats {
+  long long cpu_ns = 0;         // on-CPU time of all its threads
+  long long switches = 0;       // voluntary + involuntary context switches of all its threads
+  long long rss_kb = 0;
+};
+
+LinuxStats ReadLinuxStats(const std::wstring& unix_pid) {
+  LinuxStats s;
+  const std::wstring proc = L"Z:\\proc\\" + unix_pid;
+  for (const std::wstring& tid : NumericEntries(proc + L"\\task")) {
+    const std::wstring task = proc + L"\\task\\" + tid;
+    s.cpu_ns += std::atoll(ReadWholeFile(task + L"\\schedstat").c_str());
+    const std::string status = ReadWholeFile(task + L"\\status");
+    s.switches += FieldOf(status, "\nvoluntary_ctxt_switches:") + FieldOf(status, "\nnonvoluntary_ctxt_switches:");
+  }
+  s.rss_kb = FieldOf(ReadWholeFile(proc + L"\\status"), "\nVmRSS:");
+  return s;
+}
+
+long long ThreadCpuNs() { return std::atoll(ReadWholeFile(L"Z:\\proc\\thread-self\\schedstat").c_str()); }
+
+double CpuMsOf(HANDLE process) {
+  FILETIME created, ended, kernel, user;
+  if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return -1;
+  auto ticks = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+// A program started by the benchmark, with its Linux process and the window that owns its icon.
+class Child {
+ public:
+  Child() = default;
+  ~Child() { Stop(); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Starts `exe` and waits for its icon; the milliseconds from the start to the icon, or -1.
+  double Start(const std::wstring& exe) {
+    std::wstring cmd = exe;  // a path without spaces: Wine gives Linux this command line
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    const std::int64_t t0 = type_target::Now();
+    const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+    if (!started) return -1;
+    double to_icon = -1;
+    for (int i = 0; i < 20000 && to_icon < 0; ++i) {
+      if (FindIconWindow()) to_icon = type_target::Milliseconds(type_target::Now() - t0);
+      else Sleep(1);
+    }
+    unix_pid_ = FindUnixPid(exe);
+    return to_icon;
+  }
+
+  // Asks the program to end (WM_CLOSE to its window, which ends both programs cleanly, icon
+  // removed) and waits for it; true when it ended by itself.
+  bool Stop() {
+    if (!pi_.hProcess) return true;
+    if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+    bool clean = WaitForSingleObject(pi_.hProcess, 15000) == WAIT_OBJECT_0;
+    if (!clean) {
+      TerminateProcess(pi_.hProcess, 1);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+    pi_ = PROCESS_INFORMATION{};
+    window_ = nullptr;
+    return clean;
+  }
+
+  HANDLE process() const { return pi_.hProcess; }
+  HWND window() const { return window_; }
+  bool HasUnixPid() const { return !unix_pid_.empty(); }
+  LinuxStats Stats() const { return ReadLinuxStats(unix_pid_); }
+  long long WorkingSetKb() const {
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    return GetProcessMemoryInfo(pi_.hProcess, &pmc, sizeof pmc) ? static_cast<long long>(pmc.WorkingSetSize / 1024) : -1;
+  }
+
+ private:
+  struct IconSearch {
+    DWORD pid;
+    HWND found;
+  };
+
+  static BOOL CALLBACK TryWindow(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<IconSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != s->pid) return TRUE;
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = hwnd;
+    nid.uID = 1;
+    nid.uFlags = 0;  // changes nothing; succeeds only when the icon is there
+    if (!Shell_NotifyIconW(NIM_MODIFY, &nid)) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+  }
+
+  bool FindIconWindow() {
+    IconSearch search{pi_.dwProcessId, nullptr};
+    EnumWindows(TryWindow, reinterpret_cast<LPARAM>(&search));
+    window_ = search.found;
+    return window_ != nullptr;
+  }
+
+  // Wine starts a process with the Windows command line as its Linux one; the path is that of
+  // this build, so only the process started here matches (one runs at a time).
+  static std::wstring FindUnixPid(const std::wstring& exe) {
+    const std::string wanted(exe.begin(), exe.end());
+    for (const std::wstring& pid : NumericEntries(L"Z:\\proc")) {
+      const std::string cmdline = ReadWholeFile(L"Z:\\proc\\" + pid + L"\\cmdline");
+      if (cmdline.compare(0, wanted.size(), wanted) == 0 &&
+          (cmdline.size() == wanted.size() || cmdline[wanted.size()] == '\0' || cmdline[wanted.size()] == ' ')) {
+        return pid;
+      }
+    }
+    return L"";
+  }
+
+  PROCESS_INFORMATION pi_{};
+  HWND window_ = nullptr;
+  std::wstring unix_pid_;
+};
+
+struct Timing {
+  std::vector<double> first, last;
+  int bad = 0;
+};
+
+void PrintTiming(const char* name, const Timing& t) {
+  std::printf("%-34s %9.2f ms %9.2f ms %9.1f ms %9.1f ms %6d\n", name, Percentile(t.first, 0.5),
+              Percentile(t.first, 0.95), Percentile(t.last, 0.5), Percentile(t.last, 0.95), t.bad);
+}
+
+const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: zan_wedge_bench PROGRAM.exe [cards] [idle seconds] [starts]\n");
+    return 1;
+  }
+  const std::string program_arg = argv[1];
+  const std::wstring program(program_arg.begin(), program_arg.end());
+  const int cards = argc > 2 ? std::atoi(argv[2]) : 200;
+  const int idle_s = argc > 3 ? std::atoi(argv[3]) : 60;
+  const int starts = argc > 4 ? std::atoi(argv[4]) : 5;
+  const std::wstring minimal = Here() + L"zan_minimal_tray.exe";
+
+  // Start to icon, alternating the two programs; the first round warms the file cache up.
+  std::vector<double> start_ours, start_minimal;
+  for (int round = -1; round < starts; ++round) {
+    for (int k = 0; k < 2; ++k) {
+      const bool ours = (round + k) % 2 == 0;
+      Child child;
+      const double ms = child.Start(ours ? program : minimal);
+      if (ms < 0) {
+        std::fprintf(stderr, "%s: no icon appeared\n", ours ? "program" : "minimal program");
+        return 2;
+      }
+      Sleep(300);
+      if (!child.Stop()) std::fprintf(stderr, "%s did not end when asked\n", ours ? "program" : "minimal program");
+      if (round >= 0) (ours ? start_ours : start_minimal).push_back(ms);
+      Sleep(200);
+    }
+  }
+
+  type_target::Target target;
+  if (!target.Start(Here() + L"zan_type_target.exe")) {
+    std::fprintf(stderr, "cannot start the typing target\n");
+    return 2;
+  }
+  Child wedge;
+  if (wedge.Start(program) < 0 || !wedge.HasUnixPid()) {
+    std::fprintf(stderr, "the program did not start (or its Linux process was not found)\n");
+    return 2;
+  }
+  // Its settings window shows at start; the close box only hides it.
+  SendMessageW(wedge.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  const std::wstring reader_title = std::wstring(msr_sim::kWindowTitlePrefix) + msr_sim::kDefaultDevice;
+  HWND reader = nullptr;
+  for (int i = 0; i < 200 && !reader; ++i, Sleep(50)) reader = FindWindowW(msr_sim::kWindowClass, reader_title.c_str());
+  if (!reader) {
+    std::fprintf(stderr, "the program did not open the simulated reader (is msr-sim.dll registered?)\n");
+    return 2;
+  }
+
+  const std::wstring typed = L"%" + kTrack1 + L"?;" + kTrack2 + L"?;" + kTrack3 + L"?";
+  std::vector<INPUT> records = typing_floor::UnicodeRecords(typed);
+  msr_sim::Card card{kTrack1, kTrack2, kTrack3, 0};
+
+  // The CPU time this thread spends inside the bare SendInput calls: what typing the text costs
+  // a sender under Wine, beside the program's CPU time per card.
+  long long floor_cpu_ns = 0;
+
+  // One card typed by the program (swipe = true) or by the bare SendInput call; false on failure.
+  auto measure = [&](bool swipe, Timing* into) {
+    target.Focus();
+    target.Arm(static_cast<std::int32_t>(typed.size()));
+    Sleep(30);
+    const std::int64_t t0 = type_target::Now();
+    bool ok;
+    if (swipe) {
+      card.sent_at = t0;
+      const std::wstring payload = msr_sim::Serialise(card);
+      COPYDATASTRUCT data{};
+      data.dwData = msr_sim::kCopyCard;
+      data.cbData = static_cast<DWORD>(payload.size() * sizeof(wchar_t));
+      data.lpData = const_cast<wchar_t*>(payload.data());
+      DWORD_PTR answer = 0;
+      ok = SendMessageTimeoutW(reader, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                               5000, &answer) &&
+           answer == static_cast<DWORD_PTR>(msr_sim::kCardQueued);
+    } else {
+      const long long cpu0 = ThreadCpuNs();
+      ok = typing_floor::TypeBare(records);
+      if (into) floor_cpu_ns += ThreadCpuNs() - cpu0;
+    }
+    ok = target.WaitDone(20000) && ok;
+    const type_target::Shared& sh = target.shared();
+    const std::wstring arrived = target.Text();
+    if (!into) return ok && arrived == typed;
+    if (!ok || arrived != typed) {
+      if (!into->bad++) {
+        std::fprintf(stderr, "%s: %s: %s\n", swipe ? "program" : "floor", ok ? "text differs" : "incomplete",
+                     std::string(arrived.begin(), arrived.end()).c_str());
+      }
+      return false;
+    }
+    into->first.push_back(type_target::Milliseconds(sh.first_change - t0));
+    into->last.push_back(type_target::Milliseconds(sh.done - t0));
+    return true;
+  };
+
+  // A first, uncounted round of each.
+  measure(true, nullptr);
+  measure(false, nullptr);
+  Timing ours, floor;
+  const LinuxStats busy0 = wedge.Stats();
+  const double win_cpu0 = CpuMsOf(wedge.process());
+  for (int i = 0; i < cards; ++i) {
+    if (i % 2 == 0) {
+      measure(true, &ours);
+      measure(false, &floor);
+    } else {
+      measure(false, &floor);
+      measure(true, &ours);
+    }
+  }
+  const LinuxStats busy1 = wedge.Stats();
+  const double win_cpu1 = CpuMsOf(wedge.process());
+  target.Stop();
+
+  // Idle: both programs side by side, settled first.
+  Child reference;
+  if (reference.Start(minimal) < 0 || !reference.HasUnixPid()) {
+    std::fprintf(stderr, "the minimal program did not start\n");
+    return 2;
+  }
+  Sleep(2000);
+  const LinuxStats ours_idle0 = wedge.Stats(), ref_idle0 = reference.Stats();
+  const double win_idle0 = CpuMsOf(wedge.process());
+  Sleep(static_cast<DWORD>(idle_s) * 1000);
+  const LinuxStats ours_idle1 = wedge.Stats(), ref_idle1 = reference.Stats();
+  const double win_idle1 = CpuMsOf(wedge.process());
+  const long long ours_ws = wedge.WorkingSetKb(), ref_ws = reference.WorkingSetKb();
+  const bool ours_clean = wedge.Stop();
+  reference.Stop();
+
+  auto file_size = [](const std::wstring& path) -> long long {
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) return -1;
+    return static_cast<long long>(a.nFileSizeHigh) << 32 | a.nFileSizeLow;
+  };
+
+  // The report.
+  std::printf("%d cards of three tracks, %zu characters each, swiped one after another into another process's box\n",
+              cards, typed.size());
+  std::printf("%-34s %12s %12s %12s %12s %6s\n", "", "first med", "first p95", "last med", "last p95", "failed");
+  PrintTiming("swipe -> program types (ours)", ours);
+  PrintTiming("bare SendInput, same text (floor)", floor);
+  const double first_med = Percentile(ours.first, 0.5);
+  const double ratio = Percentile(ours.last, 0.5) / Percentile(floor.last, 0.5);
+  const double cpu_card = static_cast<double>(busy1.cpu_ns - busy0.cpu_ns) / 1e6 / cards;
+  const double idle_cpu = static_cast<double>(ours_idle1.cpu_ns - ours_idle0.cpu_ns) / 1e6;
+  const long long idle_switches = ours_idle1.switches - ours_idle0.switches;
+  const double rss_ratio = static_cast<double>(ours_idle1.rss_kb) / static_cast<double>(ref_idle1.rss_kb);
+  const double start_ratio = Percentile(start_ours, 0.5) / Percentile(start_minimal, 0.5);
+  const long long size = file_size(program);
+  std::printf("swipe to first character, median %.2f ms (target <= 15 ms): %s\n", first_med, Verdict(first_med <= 15));
+  std::printf("swipe to last character, median %.3f x the floor's (target <= 1.10): %s\n", ratio,
+              Verdict(ratio <= 1.10));
+  std::printf("program CPU time per card: %.3f ms (GetProcessTimes: %.3f ms) (target <= 2 ms): %s\n", cpu_card,
+              (win_cpu1 - win_cpu0) / cards, Verdict(cpu_card <= 2));
+  std::printf("  (the bare SendInput call of the same text costs its caller %.3f ms CPU per card)\n",
+              static_cast<double>(floor_cpu_ns) / 1e6 / cards);
+  std::printf("idle %d s, program: %.3f ms CPU, %lld context switches (GetProcessTimes: %.3f ms); "
+              "minimal program: %.3f ms, %lld (target 0 and 0): %s\n",
+              idle_s, idle_cpu, idle_switches, win_idle1 - win_idle0,
+              static_cast<double>(ref_idle1.cpu_ns - ref_idle0.cpu_ns) / 1e6, ref_idle1.switches - ref_idle0.switches,
+              Verdict(idle_cpu == 0 && idle_switches == 0));
+  std::printf("resident memory: program %lld KB, minimal program %lld KB, %.2f x (target <= 1.5 x): %s "
+              "(working set: %lld KB, %lld KB)\n",
+              ours_idle1.rss_kb, ref_idle1.rss_kb, rss_ratio, Verdict(rss_ratio <= 1.5), ours_ws, ref_ws);
+  std::printf("start to icon, median of %d: program %.1f ms, minimal program %.1f ms, %.2f x (target <= 1.5 x): %s\n",
+              starts, Percentile(start_ours, 0.5), Percentile(start_minimal, 0.5), start_ratio,
+              Verdict(start_ratio <= 1.5));
+  std::printf("executable: %lld bytes (minimal program %lld bytes) (target <= 1 MB): %s\n", size,
+              file_size(minimal), Verdict(size >= 0 && size <= 1024 * 1024));
+  if (!ours_clean) std::printf("the program did not end when asked to close\n");
+  return ours.bad + floor.bad ? 3 : 0;
+}
