@@ -23,6 +23,23 @@
 namespace shell {
 namespace {
 
+// This thread's OLE apartment, entered once and left when the program ends.
+class OleApartment {
+ public:
+  OleApartment() = default;
+  OleApartment(const OleApartment&) = delete;
+  OleApartment& operator=(const OleApartment&) = delete;
+  ~OleApartment() {
+    if (entered_) OleUninitialize();
+  }
+  void Enter() {
+    if (!entered_) entered_ = SUCCEEDED(OleInitialize(nullptr));
+  }
+
+ private:
+  bool entered_ = false;
+};
+
 class WedgeApp final : public LifecycleSteps {
  public:
   WedgeApp()
@@ -39,7 +56,9 @@ class WedgeApp final : public LifecycleSteps {
   // Main: loads the window (running the start-up sequence), shows it and runs the message loop
   // until the program ends. The process's exit code.
   int Main() {
-    if (!window_.Create()) return 1;
+    // The window first, the controls after the start-up sequence: the icon is in the
+    // notification area sooner, and the controls show the loaded choices from the start.
+    if (!window_.CreateFrame()) return 1;
     window_.on_settings = [this] { mnuSettings_Click(); };
     window_.on_exit = [this] { mnuExit_Click(); };
     window_.on_unload = [this](std::int16_t) { Form_Unload(); };
@@ -47,6 +66,7 @@ class WedgeApp final : public LifecycleSteps {
       return OnWindowMessage(msg, lparam);
     };
     if (!lifecycle_.Form_Load()) return 0;
+    window_.CreateControls();
     window_.Show();
 
     MSG msg;
@@ -74,6 +94,9 @@ class WedgeApp final : public LifecycleSteps {
   void LoadSettings() override { settings::LoadSettings(*store_, model_); }
   void ArmFirstPaint() override { model_.bFirstPaint = -1; }
   void StartReader() override {
+    // The reader control lives in this thread's single-threaded apartment; its events come
+    // through the message loop. Entered here, not at start, so the icon does not wait for OLE.
+    ole_.Enter();
     msr_ = std::make_unique<reader::ComReader>([this](std::int32_t Status) {
       if (handler_) handler_->MSR1_DataEvent(Status);
     });
@@ -137,6 +160,7 @@ class WedgeApp final : public LifecycleSteps {
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<TrayIcon> tray_;
   wedge::SendInputKeys keys_;
+  OleApartment ole_;  // left after the reader and its handler are gone
   std::unique_ptr<reader::ComReader> msr_;
   std::unique_ptr<wedge::CardEventHandler> handler_;
   reader::ReaderSession session_;
@@ -147,14 +171,6 @@ class WedgeApp final : public LifecycleSteps {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   shell::EnablePerMonitorDpiAwareness();
-  // The reader control lives in this thread's single-threaded apartment; its events come
-  // through the message loop.
-  const HRESULT ole = OleInitialize(nullptr);
-  int code = 0;
-  {
-    shell::WedgeApp app;
-    code = app.Main();
-  }
-  if (SUCCEEDED(ole)) OleUninitialize();
-  return code;
+  shell::WedgeApp app;
+  return app.Main();
 }

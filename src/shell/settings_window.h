@@ -28,6 +28,11 @@ class SettingsWindow : public FormView {
 
   // Creates the window and its controls, hidden, and attaches it to the model. False on failure.
   bool Create();
+  // The same in two halves, so that a program can put its icon in the notification area before
+  // it spends time on the controls: the window alone (with its icons and popup menu), then the
+  // controls, which show the model as it is by then. Show creates them if nobody did.
+  bool CreateFrame();
+  void CreateControls();
   // Shows the window (restored when minimised) and brings it to the front.
   void Show();
   // An unload by the program (1), by log-off or shut-down (2) or by a task manager (3): runs

@@ -193,8 +193,10 @@ struct SettingsWindow::Impl {
 
   void OnDpiChanged(UINT new_dpi, const RECT* suggested) {
     dpi = new_dpi;
-    MakeFont();
-    Layout();
+    if (controls_created) {
+      MakeFont();
+      Layout();
+    }
     const SIZE outer = ClientToOuter();
     SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -260,7 +262,7 @@ struct SettingsWindow::Impl {
     ReleaseDC(hwnd, dc);
   }
 
-  bool Create() {
+  bool CreateFrame() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     big_icon.reset(CreateAppIcon(32));
     small_icon.reset(CreateAppIcon(16));
@@ -281,11 +283,6 @@ struct SettingsWindow::Impl {
     SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
     SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
     dpi = WindowDpi(hwnd);
-
-    CreateControls(instance);
-    MakeFont();
-    Layout();
-    CreateToolTips(instance);
     CreatePopup();
 
     // Centred on the work area of the monitor the window starts on.
@@ -303,7 +300,17 @@ struct SettingsWindow::Impl {
     return true;
   }
 
-  void CreateControls(HINSTANCE instance) {
+  void CreateControls() {
+    if (!hwnd || controls_created) return;
+    controls_created = true;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    CreateChildren(instance);
+    MakeFont();
+    Layout();
+    CreateToolTips(instance);
+  }
+
+  void CreateChildren(HINSTANCE instance) {
     // Tab order is creation order; the frames go to the bottom afterwards so that they never
     // paint over the controls they hold.
     std::array<int, kControlCount> order;
@@ -376,8 +383,15 @@ struct SettingsWindow::Impl {
       SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(model.Value(id)), 0);
     } else if (design.kind == ControlKind::OptionButton) {
       SendMessageW(control, BM_SETCHECK, model.Value(id) ? BST_CHECKED : BST_UNCHECKED, 0);
-    } else if (design.kind == ControlKind::TextBox && TextOf(control) != model.Text(id)) {
-      SetWindowTextW(control, model.Text(id).c_str());
+    } else if (design.kind == ControlKind::TextBox) {
+      // A hidden box holds no text: the card handler fills the test area on every card, and
+      // a box nobody sees should neither cost an edit control's work nor keep track data where
+      // another process can read it. The model keeps the text; showing the box puts it back.
+      if (model.Visible(id)) {
+        if (TextOf(control) != model.Text(id)) SetWindowTextW(control, model.Text(id).c_str());
+      } else if (GetWindowTextLengthW(control) != 0) {
+        SetWindowTextW(control, L"");
+      }
     }
     const bool visible = model.Visible(id);
     const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -386,6 +400,7 @@ struct SettingsWindow::Impl {
   }
 
   bool model_view_attached = false;
+  bool controls_created = false;
 };
 
 SettingsWindow::SettingsWindow(FormModel& model) : impl_(std::make_unique<Impl>(*this, model)) {}
@@ -395,10 +410,19 @@ SettingsWindow::~SettingsWindow() {
   if (impl_->model_view_attached) impl_->model.SetView(nullptr);
 }
 
-bool SettingsWindow::Create() { return impl_->hwnd || impl_->Create(); }
+bool SettingsWindow::Create() {
+  if (!CreateFrame()) return false;
+  CreateControls();
+  return true;
+}
+
+bool SettingsWindow::CreateFrame() { return impl_->hwnd || impl_->CreateFrame(); }
+
+void SettingsWindow::CreateControls() { impl_->CreateControls(); }
 
 void SettingsWindow::Show() {
   if (!impl_->hwnd) return;
+  CreateControls();
   ShowWindow(impl_->hwnd, IsIconic(impl_->hwnd) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(impl_->hwnd);
 }

@@ -183,6 +183,69 @@ TEST_F(SettingsWindowTest, TestModeShowsTheAreaAndTypedTextReachesTheModel) {
   EXPECT_FALSE(IsWindowVisible(Control(Ctl::Text1_8)));
 }
 
+TEST_F(SettingsWindowTest, AHiddenBoxHoldsNoCardTextUntilTestModeShowsIt) {
+  const std::wstring track1 = L"%B4111111111111111^TEST/CARD^2512101?";
+  const std::wstring track2 = L";4111111111111111=2512101?";
+  HWND box = Control(shell::Text1(6));
+  form.SetBoxText(6, track1);
+  EXPECT_EQ(TextOf(box), L"");
+  EXPECT_EQ(form.Text(shell::Text1(6)), track1);
+
+  form.SetValue(Ctl::chkTestmode, 1);
+  EXPECT_EQ(TextOf(box), track1);
+  form.SetBoxText(6, track2);
+  EXPECT_EQ(TextOf(box), track2);
+
+  // Hidden again: the window lets the text go at once, the model keeps it.
+  form.SetVisible(shell::Text1(6), false);
+  EXPECT_EQ(TextOf(box), L"");
+  EXPECT_EQ(form.Text(shell::Text1(6)), track2);
+  form.SetVisible(shell::Text1(6), true);
+  EXPECT_EQ(TextOf(box), track2);
+}
+
+// The program's order: the window, then the start-up sequence, then the controls.
+TEST(SettingsWindowInTwoHalves, ControlsMadeLaterShowTheModelAsItIsThen) {
+  testing_fakes::MemoryStore store;
+  store.Put(L"Trk0", L"0");
+  store.Put(L"CR2", L"True");
+  shell::FormModel form{store};
+  shell::SettingsWindow window{form};
+  ASSERT_TRUE(window.CreateFrame());
+  EXPECT_NE(window.hwnd(), nullptr);
+  EXPECT_NE(window.PopupMenu(), nullptr);
+  EXPECT_NE(window.SmallIcon(), nullptr);
+  EXPECT_EQ(window.ControlWindow(Ctl::chkStartup), nullptr);
+
+  form.HideTestArea();
+  settings::LoadSettings(store, form);
+  form.SetBoxText(7, L";4111111111111111=2512101?");
+  window.CreateControls();
+  auto check = [&](Ctl id) { return SendMessageW(window.ControlWindow(id), BM_GETCHECK, 0, 0); };
+  EXPECT_EQ(check(Ctl::optTrkFix0), BST_UNCHECKED);
+  EXPECT_EQ(check(Ctl::optTrkFix1), BST_CHECKED);
+  EXPECT_EQ(check(Ctl::optCR2), BST_CHECKED);
+  EXPECT_EQ(check(Ctl::optCR1), BST_UNCHECKED);
+  EXPECT_FALSE(IsWindowVisible(window.ControlWindow(shell::Text1(7))));
+  EXPECT_EQ(TextOf(window.ControlWindow(shell::Text1(7))), L"");
+  const HWND made = window.ControlWindow(Ctl::chkStartup);
+  ASSERT_NE(made, nullptr);
+  window.Show();  // finds the controls there and makes no second set
+  EXPECT_EQ(window.ControlWindow(Ctl::chkStartup), made);
+  EXPECT_TRUE(IsWindowVisible(made));
+}
+
+TEST(SettingsWindowInTwoHalves, ShowMakesTheControlsNobodyMade) {
+  testing_fakes::MemoryStore store;
+  shell::FormModel form{store};
+  shell::SettingsWindow window{form};
+  ASSERT_TRUE(window.CreateFrame());
+  window.Show();
+  shell::DoEvents();
+  ASSERT_NE(window.ControlWindow(Ctl::chkStartup), nullptr);
+  EXPECT_TRUE(IsWindowVisible(window.ControlWindow(Ctl::chkStartup)));
+}
+
 TEST_F(SettingsWindowTest, SentinelButtonsCarryTheirToolTips) {
   HWND tips = nullptr;
   while ((tips = FindWindowExW(nullptr, tips, TOOLTIPS_CLASSW, nullptr)) != nullptr) {
