@@ -10,6 +10,43 @@ std::wstring WinePath(const std::string& unix_path) {
   return out;
 }
 
+HANDLE StartProcess(std::wstring command, DWORD* pid) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return nullptr;
+  }
+  CloseHandle(pi.hThread);
+  if (pid) *pid = pi.dwProcessId;
+  return pi.hProcess;
+}
+
+int RunProcess(const std::wstring& command, unsigned timeout_ms, const std::function<void()>& pump) {
+  HANDLE process = StartProcess(command);
+  if (!process) return -1;
+  const ULONGLONG end = GetTickCount64() + timeout_ms;
+  DWORD code = static_cast<DWORD>(-1);
+  for (;;) {
+    if (pump) pump();
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
+    const DWORD wait = pump ? MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT)
+                            : WaitForSingleObject(process, left);
+    if (wait == WAIT_OBJECT_0) {
+      GetExitCodeProcess(process, &code);
+      break;
+    }
+    if (wait != WAIT_OBJECT_0 + 1) {  // timed out (or failed): a hung program is ended
+      TerminateProcess(process, code);
+      code = static_cast<DWORD>(-1);
+      break;
+    }
+  }
+  CloseHandle(process);
+  return static_cast<int>(code);
+}
+
 // Wine cannot wait on a Linux process, so the shell writes the exit status to a file that is
 // watched here.
 bool RunLinux(const std::string& command) {
@@ -24,14 +61,15 @@ bool RunLinux(const std::string& command) {
     cmd += static_cast<wchar_t>(c);
   }
   cmd += L"\"";
+  // Not StartProcess: a Linux program started this way has no process handle to return.
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     return false;
   }
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  if (pi.hProcess) CloseHandle(pi.hProcess);
   for (int i = 0; i < 500; ++i, Sleep(20)) {
     HANDLE f = CreateFileW(win_file.c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -82,15 +120,8 @@ bool Target::Start(const std::wstring& exe) {
   h_->done = CreateEventW(nullptr, TRUE, FALSE, DoneEventName(name).c_str());
   if (!h_->shared || !h_->done) return false;
   h_->shared->ready = 0;
-  std::wstring cmd = L"\"" + exe + L"\" " + name;
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  CloseHandle(pi.hThread);
-  h_->process = pi.hProcess;
+  h_->process = StartProcess(L"\"" + exe + L"\" " + name);
+  if (!h_->process) return false;
   for (int i = 0; i < 200 && !h_->shared->ready; ++i) {
     if (WaitForSingleObject(h_->process, 50) == WAIT_OBJECT_0) return false;
   }

@@ -1,8 +1,11 @@
 #pragma once
 // Starting, driving and ending the typing target (zan_type_target.exe) from a test or benchmark,
-// and running programs of the Linux side of Wine (xdotool).
+// running other programs, and programs of the Linux side of Wine (xdotool).
+
+#include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +15,16 @@ namespace type_target {
 
 // A Windows path for a path of the Linux side (Wine maps "/" to drive Z:).
 std::wstring WinePath(const std::string& unix_path);
+
+// Starts a command line (the program's path, quoted where it may hold spaces, and its
+// arguments). The process's handle, which the caller closes, or nullptr; `pid` gets its id.
+HANDLE StartProcess(std::wstring command, DWORD* pid = nullptr);
+
+// Runs a command line to its end: its exit code, or -1 when it could not start or ran past
+// `timeout_ms` (it is then ended, so nothing is left behind). With `pump`, the calling thread
+// goes on handling its messages while it waits (a reader in this thread answers a swipe).
+int RunProcess(const std::wstring& command, unsigned timeout_ms,
+               const std::function<void()>& pump = nullptr);
 
 // Runs a command line of the Linux side through /bin/sh and waits until it has finished; true
 // when it exited 0.

@@ -19,13 +19,10 @@
 
 namespace {
 
+using typing_floor::kTrack1;
+using typing_floor::kTrack2;
+using typing_floor::kTrack3;
 using typing_floor::Percentile;
-
-// Test card data only.
-const std::wstring kTrack1 = L"B4111111111111111^DOE/JOHN Q.MR^2912101000000000000000000000000";
-const std::wstring kTrack2 = L"4111111111111111=29121010000000000000";
-const std::wstring kTrack3 =
-    L"011234567890123445=724724100000000000030300020040400099010=00000000000000000000000000000000";
 
 struct Samples {
   const char* name;

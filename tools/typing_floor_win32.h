@@ -10,6 +10,13 @@
 
 namespace typing_floor {
 
+// The benchmarks' three-track card, test card data only: its tracks without sentinels.
+inline const std::wstring kTrack1 =
+    L"B4111111111111111^DOE/JOHN Q.MR^2912101000000000000000000000000";
+inline const std::wstring kTrack2 = L"4111111111111111=29121010000000000000";
+inline const std::wstring kTrack3 =
+    L"011234567890123445=724724100000000000030300020040400099010=00000000000000000000000000000000";
+
 // Key-down and key-up records for each character of `typed`; "\n" is typed as Enter.
 std::vector<INPUT> UnicodeRecords(const std::wstring& typed);
 

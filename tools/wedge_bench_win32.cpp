@@ -38,13 +38,10 @@
 
 namespace {
 
+using typing_floor::kTrack1;
+using typing_floor::kTrack2;
+using typing_floor::kTrack3;
 using typing_floor::Percentile;
-
-// Test card data only: the three-track card of the keystroke benchmark.
-const std::wstring kTrack1 = L"B4111111111111111^DOE/JOHN Q.MR^2912101000000000000000000000000";
-const std::wstring kTrack2 = L"4111111111111111=29121010000000000000";
-const std::wstring kTrack3 =
-    L"011234567890123445=724724100000000000030300020040400099010=00000000000000000000000000000000";
 
 std::wstring Here() {
   wchar_t path[MAX_PATH];
@@ -124,12 +121,10 @@ class Child {
 
   // Starts `exe` and waits for its icon; the milliseconds from the start to the icon, or -1.
   double Start(const std::wstring& exe) {
-    std::wstring cmd = exe;  // a path without spaces: Wine gives Linux this command line
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
     const std::int64_t t0 = type_target::Now();
-    const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
-    if (!started) return -1;
+    // A path without spaces, unquoted: Wine gives Linux this command line.
+    process_ = type_target::StartProcess(exe, &pid_);
+    if (!process_) return -1;
     double to_icon = -1;
     for (int i = 0; i < 20000 && to_icon < 0; ++i) {
       if (FindIconWindow()) to_icon = type_target::Milliseconds(type_target::Now() - t0);
@@ -142,28 +137,28 @@ class Child {
   // Asks the program to end (WM_CLOSE to its window, which ends both programs cleanly, icon
   // removed) and waits for it; true when it ended by itself.
   bool Stop() {
-    if (!pi_.hProcess) return true;
+    if (!process_) return true;
     if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
-    bool clean = WaitForSingleObject(pi_.hProcess, 15000) == WAIT_OBJECT_0;
+    bool clean = WaitForSingleObject(process_, 15000) == WAIT_OBJECT_0;
     if (!clean) {
-      TerminateProcess(pi_.hProcess, 1);
-      WaitForSingleObject(pi_.hProcess, 5000);
+      TerminateProcess(process_, 1);
+      WaitForSingleObject(process_, 5000);
     }
-    CloseHandle(pi_.hProcess);
-    CloseHandle(pi_.hThread);
-    pi_ = PROCESS_INFORMATION{};
+    CloseHandle(process_);
+    process_ = nullptr;
+    pid_ = 0;
     window_ = nullptr;
     return clean;
   }
 
-  HANDLE process() const { return pi_.hProcess; }
+  HANDLE process() const { return process_; }
   HWND window() const { return window_; }
   bool HasUnixPid() const { return !unix_pid_.empty(); }
   LinuxStats Stats() const { return ReadLinuxStats(unix_pid_); }
   long long WorkingSetKb() const {
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof pmc;
-    return GetProcessMemoryInfo(pi_.hProcess, &pmc, sizeof pmc) ? static_cast<long long>(pmc.WorkingSetSize / 1024) : -1;
+    return GetProcessMemoryInfo(process_, &pmc, sizeof pmc) ? static_cast<long long>(pmc.WorkingSetSize / 1024) : -1;
   }
 
  private:
@@ -188,7 +183,7 @@ class Child {
   }
 
   bool FindIconWindow() {
-    IconSearch search{pi_.dwProcessId, nullptr};
+    IconSearch search{pid_, nullptr};
     EnumWindows(TryWindow, reinterpret_cast<LPARAM>(&search));
     window_ = search.found;
     return window_ != nullptr;
@@ -208,7 +203,8 @@ class Child {
     return L"";
   }
 
-  PROCESS_INFORMATION pi_{};
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
   HWND window_ = nullptr;
   std::wstring unix_pid_;
 };

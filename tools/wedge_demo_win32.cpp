@@ -65,16 +65,7 @@ int Swipe(const SampleCard& card) {
   for (const auto& t : tracks) {
     if (!t.second->empty()) cmd += std::wstring(L" ") + t.first + L" \"" + *t.second + L"\"";
   }
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  CloseHandle(pi.hThread);
-  WaitForSingleObject(pi.hProcess, 15000);
-  DWORD code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+  return type_target::RunProcess(cmd, 15000);
 }
 
 std::string Narrow(const std::wstring& w) {

@@ -235,22 +235,7 @@ std::vector<HWND> TrayIconWindows() {
 }
 
 int Swipe(const std::wstring& args) {
-  std::wstring command = L"\"" + SwipeExe() + L"\" " + args;
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return -1;
-  }
-  CloseHandle(pi.hThread);
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(pi.hProcess, &code);
-  } else {
-    TerminateProcess(pi.hProcess, code);  // hung: leave nothing behind
-  }
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+  return type_target::RunProcess(L"\"" + SwipeExe() + L"\" " + args, 20000);
 }
 
 Program::Program() : config_(TempFile(L".cfg")), journal_(TempFile(L".journal")) {}
@@ -268,18 +253,9 @@ bool Program::Start(const std::vector<std::string>& sim_config) {
   if (!WriteFileText(config_, config)) return false;
   // The child inherits the variable; the reader it creates reads the file named there.
   SetEnvironmentVariableW(kSimConfigVariable, config_.c_str());
-  std::wstring command = L"\"" + ProgramExe() + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  const BOOL started =
-      CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  process_ = type_target::StartProcess(L"\"" + ProgramExe() + L"\"", &pid_);
   SetEnvironmentVariableW(kSimConfigVariable, nullptr);
-  if (!started) return false;
-  CloseHandle(pi.hThread);
-  process_ = pi.hProcess;
-  pid_ = pi.dwProcessId;
-  return true;
+  return process_ != nullptr;
 }
 
 bool Program::WaitReady(unsigned ms) {

@@ -23,6 +23,7 @@
 #include "shell/message_pump.h"
 #include "shell/plain_card_form.h"
 #include "sim_protocol.h"
+#include "type_target_client_win32.h"
 #include "wedge/card_event.h"
 
 namespace {
@@ -56,25 +57,9 @@ std::wstring SwipeExe() {
 
 // Runs msr-swipe once, pumping this thread's messages meanwhile; false when it failed.
 bool RunSwipe(const std::wstring& exe) {
-  std::wstring command = L"\"" + exe +
-                         L"\" --track1 B4111111111111111^DOE/JOHN^2912101 --track2 4111111111111111=2912101";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return false;
-  }
-  CloseHandle(pi.hThread);
-  DWORD code = 1;
-  for (;;) {
-    shell::DoEvents();
-    if (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 10000, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) {
-      GetExitCodeProcess(pi.hProcess, &code);
-      break;
-    }
-  }
-  CloseHandle(pi.hProcess);
-  return code == 0;
+  const std::wstring command =
+      L"\"" + exe + L"\" --track1 B4111111111111111^DOE/JOHN^2912101 --track2 4111111111111111=2912101";
+  return type_target::RunProcess(command, 20000, &shell::DoEvents) == 0;
 }
 
 }  // namespace

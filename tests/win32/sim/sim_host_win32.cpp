@@ -5,6 +5,7 @@
 
 #include "shell/message_pump.h"
 #include "sim_protocol.h"
+#include "type_target_client_win32.h"
 
 namespace sim_host {
 namespace {
@@ -64,32 +65,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
 }
 
 int Swipe(const std::wstring& args) {
-  std::wstring command = L"\"" + SwipeExe() + L"\" " + args;
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    return -1;
-  }
-  CloseHandle(pi.hThread);
-  const ULONGLONG end = GetTickCount64() + 20000;
-  DWORD code = static_cast<DWORD>(-1);
-  for (;;) {
-    shell::DoEvents();
-    const ULONGLONG now = GetTickCount64();
-    if (now >= end) {
-      TerminateProcess(pi.hProcess, code);  // hung: do not leave it behind
-      break;
-    }
-    const DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE,
-                                                 static_cast<DWORD>(end - now), QS_ALLINPUT);
-    if (wait == WAIT_OBJECT_0) {
-      GetExitCodeProcess(pi.hProcess, &code);
-      break;
-    }
-  }
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+  return type_target::RunProcess(L"\"" + SwipeExe() + L"\" " + args, 20000, &shell::DoEvents);
 }
 
 }  // namespace sim_host
