@@ -89,7 +89,7 @@ class WedgeApp final : public LifecycleSteps {
   void HideTestArea() override { model_.HideTestArea(); }
   void AddTrayIcon() override {
     tray_ = std::make_unique<TrayIcon>(window_.hwnd(), window_.SmallIcon());
-    tray_->Add();  // without the icon the program still types cards
+    tray_->Add();  // refused: added when the taskbar comes up; cards are typed meanwhile
   }
   void LoadSettings() override { settings::LoadSettings(*store_, model_); }
   void ArmFirstPaint() override { model_.bFirstPaint = -1; }

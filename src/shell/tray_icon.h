@@ -26,13 +26,15 @@ class TrayIcon {
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
+  // Shows the icon; false when the notification area refused it (or is not there yet), in which
+  // case the icon is added when the area announces itself.
   bool Add();
   void Remove();
   bool shown() const { return shown_; }
 
   // Call for each message of the window before anything else. When the notification area has
-  // been recreated (Explorer restarted), adds the icon again, so the program can still be
-  // reached and ended, and returns true.
+  // been (re)created (Explorer started or restarted), adds the icon again unless it was removed,
+  // so the program can still be reached and ended, and returns true.
   bool OnTaskbarCreated(unsigned message);
 
   // Tells the icon's callback from real pointer movement over the visible window: both arrive
@@ -44,6 +46,7 @@ class TrayIcon {
   HWND window_;
   HICON icon_;
   unsigned taskbar_created_;
+  bool wanted_ = false;  // added and not removed since
   bool shown_ = false;
 };
 

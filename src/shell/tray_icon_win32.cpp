@@ -26,22 +26,27 @@ TrayIcon::TrayIcon(HWND window, HICON icon)
 TrayIcon::~TrayIcon() { Remove(); }
 
 bool TrayIcon::Add() {
+  wanted_ = true;
   NOTIFYICONDATAW nid = IconData(window_, icon_);
   shown_ = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
   return shown_;
 }
 
 void TrayIcon::Remove() {
-  if (!shown_) return;
+  if (!wanted_) return;
+  // Also when the add seemed to fail: a busy notification area may report a time-out for an
+  // icon it did add. Deleting an icon it does not hold does no harm.
   NOTIFYICONDATAW nid = IconData(window_, icon_);
   Shell_NotifyIconW(NIM_DELETE, &nid);  // nothing to do about a failure at this point
   shown_ = false;
+  wanted_ = false;
 }
 
 bool TrayIcon::OnTaskbarCreated(unsigned message) {
   if (taskbar_created_ == 0 || message != taskbar_created_) return false;
-  // The old notification area and our icon in it are gone; a removed icon stays removed.
-  if (shown_) Add();
+  // The old notification area and our icon in it are gone, or there was none when the icon was
+  // added (a log-on start before the taskbar is up). A removed icon stays removed.
+  if (wanted_) Add();
   return true;
 }
 

@@ -73,6 +73,25 @@ TEST_F(TrayIconTest, AddedAgainWhenTheNotificationAreaIsRecreated) {
   EXPECT_FALSE(IconPresent());
 }
 
+TEST_F(TrayIconTest, AnIconTheAreaRefusedIsAddedWhenTheAreaAnnouncesItself) {
+  // Refused here because an icon of the same window and id is there already; at log-on it is
+  // because the taskbar is not up yet.
+  NOTIFYICONDATAW other{};
+  other.cbSize = sizeof(other);
+  other.hWnd = window;
+  other.uID = shell::kTrayIconId;
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &other));
+  shell::TrayIcon tray(window, icon);
+  ASSERT_FALSE(tray.Add());
+  Shell_NotifyIconW(NIM_DELETE, &other);
+  ASSERT_FALSE(IconPresent());
+  EXPECT_TRUE(tray.OnTaskbarCreated(RegisterWindowMessageW(L"TaskbarCreated")));
+  EXPECT_TRUE(IconPresent());
+  EXPECT_TRUE(tray.shown());
+  tray.Remove();
+  EXPECT_FALSE(IconPresent());
+}
+
 TEST_F(TrayIconTest, OnlyARightButtonPressOpensTheMenu) {
   EXPECT_TRUE(shell::OpensTrayMenu(WM_RBUTTONDOWN));
   for (unsigned m : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP,
