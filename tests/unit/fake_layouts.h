@@ -95,25 +95,23 @@ inline void Digits(std::vector<FakeKey>& keys, const wchar_t* shifted) {
   }
 }
 
-}  // namespace layout_detail
-
-inline FakeLayout UsEnglish() {
-  std::vector<FakeKey> keys = layout_detail::Letters();
-  layout_detail::Digits(keys, L"!@#$%^&*()");
-  layout_detail::Add(keys, {{0x20, L' ', L' ', 0},    {0xBA, L';', L':', 0}, {0xBB, L'=', L'+', 0},
+// The keys of the US layout.
+inline std::vector<FakeKey> UsKeys() {
+  std::vector<FakeKey> keys = Letters();
+  Digits(keys, L"!@#$%^&*()");
+  Add(keys, {{0x20, L' ', L' ', 0},    {0xBA, L';', L':', 0}, {0xBB, L'=', L'+', 0},
              {0xBC, L',', L'<', 0},    {0xBD, L'-', L'_', 0}, {0xBE, L'.', L'>', 0},
              {0xBF, L'/', L'?', 0},    {0xC0, L'`', L'~', 0}, {0xDB, L'[', L'{', 0},
              {0xDC, L'\\', L'|', 0},   {0xDD, L']', L'}', 0}, {0xDE, L'\'', L'"', 0}});
-  return FakeLayout("UsEnglish", keys, L"");
+  return keys;
 }
 
+}  // namespace layout_detail
+
+inline FakeLayout UsEnglish() { return FakeLayout("UsEnglish", layout_detail::UsKeys(), L""); }
+
 inline FakeLayout UsInternational() {
-  std::vector<FakeKey> keys = layout_detail::Letters();
-  layout_detail::Digits(keys, L"!@#$%^&*()");
-  layout_detail::Add(keys, {{0x20, L' ', L' ', 0},    {0xBA, L';', L':', 0}, {0xBB, L'=', L'+', 0},
-             {0xBC, L',', L'<', 0},    {0xBD, L'-', L'_', 0}, {0xBE, L'.', L'>', 0},
-             {0xBF, L'/', L'?', 0},    {0xC0, L'`', L'~', 0}, {0xDB, L'[', L'{', 0},
-             {0xDC, L'\\', L'|', 0},   {0xDD, L']', L'}', 0}, {0xDE, L'\'', L'"', 0}});
+  std::vector<FakeKey> keys = layout_detail::UsKeys();
   for (FakeKey& k : keys) {
     if (k.vk == 'S') k.altgr = L'\u00df';
     if (k.vk == 'E') k.altgr = L'\u00e9';
