@@ -2,7 +2,6 @@
 
 #include <map>
 
-
 #include "wedge/send_input_keys.h"
 
 namespace wedge {
