@@ -31,7 +31,12 @@ zan_program_values_restore() {
   zan_saved_values=
 }
 
-# Registers the simulated card reader (32-bit) machine-wide in the prefix, as the tests do.
-zan_register_reader() {
-  wine 'C:\windows\syswow64\regsvr32.exe' /s "Z:$1"
+# Registers the simulated card reader of a preset's build machine-wide in the prefix, as the
+# tests do: a 32-bit DLL with the 32-bit regsvr32, into the 32-bit view of the classes.
+zan_register_reader() {  # preset, DLL
+  if [ "$1" = win-x86 ]; then
+    wine 'C:\windows\syswow64\regsvr32.exe' /s "Z:$2"
+  else
+    wine regsvr32 /s "Z:$2"
+  fi
 }

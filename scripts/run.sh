@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, builds the shipping (x86) build and runs the program
+# The run command: installs what is missing, builds the shipping (x86) build (the x64 build where
+# this machine cannot run 32-bit programs) and runs the program
 # under Wine with the simulated card reader: a text window opens, sample cards are swiped, what
 # arrived is printed beside what was expected, a picture of the screen is saved to
 # build/run-screenshot.png, and the program is ended through its tray menu.
@@ -11,20 +12,23 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 scripts/setup.sh imagemagick
-mkdir -p build
-echo "-- building win-x86"
-cmake --preset win-x86 > build/win-x86.configure.log 2>&1 || { cat build/win-x86.configure.log; exit 1; }
-if ! cmake --build --preset win-x86 -j 2 --target ZANKeyboardWedge msr-sim msr-swipe zan_type_target \
-     zan_wedge_demo > build/win-x86.run-build.log 2>&1; then
-  tail -n 40 build/win-x86.run-build.log
-  echo "build failed (whole log: build/win-x86.run-build.log)" >&2
-  exit 1
-fi
-program=build/win-x86/src/shell/ZANKeyboardWedge.exe
-tools=build/win-x86/tools
-
 source scripts/wine-session.sh
 source scripts/program-registry.sh
+zan_decide_x86
+preset=$zan_program_preset
+[ "$preset" = win-x86 ] || echo "-- running the x64 build, not the shipping x86 one: $ZAN_X86_WHY"
+mkdir -p build
+echo "-- building $preset"
+cmake --preset "$preset" > "build/$preset.configure.log" 2>&1 || { cat "build/$preset.configure.log"; exit 1; }
+if ! cmake --build --preset "$preset" -j 2 --target ZANKeyboardWedge msr-sim msr-swipe zan_type_target \
+     zan_wedge_demo > "build/$preset.run-build.log" 2>&1; then
+  tail -n 40 "build/$preset.run-build.log"
+  echo "build failed (whole log: build/$preset.run-build.log)" >&2
+  exit 1
+fi
+program=build/$preset/src/shell/ZANKeyboardWedge.exe
+tools=build/$preset/tools
+
 program_pid=
 finish() {
   if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
@@ -37,7 +41,7 @@ finish() {
 trap finish EXIT
 zan_session_start
 echo "-- display $DISPLAY, Wine prefix $WINEPREFIX"
-zan_register_reader "$root/$tools/msr-sim.dll"
+zan_register_reader "$preset" "$root/$tools/msr-sim.dll"
 zan_program_values_save
 
 # Waits up to $1 tenths of a second for a visible window of the program named $2 (a regular

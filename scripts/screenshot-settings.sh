@@ -8,12 +8,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 scripts/setup.sh imagemagick
-mkdir -p build docs
-cmake --preset win-x86 > build/win-x86.configure.log
-cmake --build --preset win-x86 -j 2 --target zan_settings_demo > build/win-x86.demo.log
-demo=build/win-x86/tools/zan_settings_demo.exe
-
 source scripts/wine-session.sh
+zan_decide_x86
+preset=$zan_program_preset  # x64 where this machine cannot run 32-bit programs
+mkdir -p build docs
+cmake --preset "$preset" > "build/$preset.configure.log"
+cmake --build --preset "$preset" -j 2 --target zan_settings_demo > "build/$preset.demo.log"
+demo=build/$preset/tools/zan_settings_demo.exe
+
 restore() {
   wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1 || true

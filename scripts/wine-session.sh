@@ -10,6 +10,52 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 zan_xvfb_pid=
 
+# Decides, once per run (the answer is exported to the scripts and tests started from here),
+# whether this machine runs 32-bit programs, by trying Wine's 32-bit loader: some kernels are
+# started without 32-bit support and refuse every i386 program ("Exec format error"). Sets
+# ZAN_X86 to 1 or 0 and, for 0, ZAN_X86_WHY to the reason. Where 32-bit programs cannot run,
+# every later `wine` (and `wineboot`, `regsvr32`, `msiexec`, which Debian starts through
+# `wine-stable`) goes to the 64-bit loader: Debian's script prefers the 32-bit one whenever it is
+# installed, and would fail even for 64-bit programs. ZAN_NO_X86=1 behaves as if 32-bit programs
+# could not run, so the fallback can be tried on any machine. Also sets zan_program_preset: the
+# Windows build the run command, the benchmarks and the pictures use, the shipping x86 build or,
+# where 32-bit programs cannot run, the x64 build.
+zan_wine32_loader=${ZAN_WINE32_LOADER:-/usr/lib/wine/wine}
+zan_wine64_loader=${ZAN_WINE64_LOADER:-/usr/lib/wine/wine64}
+zan_wine64_bin=${ZAN_WINE64_BIN:-$zan_root/build/wine64-only}  # where the 64-bit `wine` is put
+zan_decide_x86() {
+  if [ -z "${ZAN_X86:-}" ]; then
+    local rc=0
+    if [ "${ZAN_NO_X86:-0}" = 1 ]; then
+      ZAN_X86=0 ZAN_X86_WHY="ZAN_NO_X86=1 runs this machine as one without 32-bit support"
+    elif [ ! -x "$zan_wine32_loader" ]; then
+      ZAN_X86=0 ZAN_X86_WHY="Wine's 32-bit loader $zan_wine32_loader is not installed"
+    else
+      "$zan_wine32_loader" --version >/dev/null 2>&1 || rc=$?
+      if [ "$rc" = 0 ]; then
+        ZAN_X86=1 ZAN_X86_WHY=
+      else
+        ZAN_X86=0 ZAN_X86_WHY="this machine cannot run 32-bit programs ($zan_wine32_loader --version exited with $rc)"
+      fi
+    fi
+    export ZAN_X86 ZAN_X86_WHY
+  fi
+  zan_program_preset=win-x86
+  [ "$ZAN_X86" = 1 ] && return 0
+  zan_program_preset=win-x64
+  local bin=$zan_wine64_bin name tmp
+  mkdir -p "$bin"
+  for name in wine wine-stable; do
+    tmp=$(mktemp "$bin/.$name.XXXXXX")
+    printf '#!/bin/sh\n# Wine through its 64-bit loader only (made by scripts/wine-session.sh).\nexec %s "$@"\n' \
+      "$zan_wine64_loader" > "$tmp"
+    chmod +x "$tmp"
+    mv -f "$tmp" "$bin/$name"
+  done
+  case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
+  export WINELOADER=$zan_wine64_loader
+}
+
 zan_session_stop() {
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "$zan_xvfb_pid" ]; then
@@ -31,6 +77,7 @@ zan_free_display() {
 }
 
 zan_session_start() {
+  zan_decide_x86
   if [ "${ZAN_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
     local n tries
     for tries in 1 2 3; do

@@ -5,9 +5,11 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 scripts/setup.sh
-cmake --preset win-x86 > build/win-x86.configure.log 2>&1
-cmake --build --preset win-x86 -j 2 --target zan_typing_bench zan_type_target > build/win-x86.bench-build.log 2>&1
 source scripts/wine-session.sh
+zan_decide_x86
+preset=$zan_program_preset  # x64 where this machine cannot run 32-bit programs
+cmake --preset $preset > build/$preset.configure.log 2>&1
+cmake --build --preset $preset -j 2 --target zan_typing_bench zan_type_target > build/$preset.bench-build.log 2>&1
 trap zan_session_stop EXIT
 zan_session_start
-scripts/wine-exec build/win-x86/tools/zan_typing_bench.exe "${1:-30}"
+scripts/wine-exec build/$preset/tools/zan_typing_bench.exe "${1:-30}"

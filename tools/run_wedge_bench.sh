@@ -7,15 +7,17 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 scripts/setup.sh
-mkdir -p build
-cmake --preset win-x86 > build/win-x86.configure.log 2>&1
-cmake --build --preset win-x86 -j 2 --target ZANKeyboardWedge msr-sim zan_type_target zan_minimal_tray \
-  zan_wedge_bench > build/win-x86.bench-build.log 2>&1
 source scripts/wine-session.sh
+zan_decide_x86
+preset=$zan_program_preset  # x64 where this machine cannot run 32-bit programs
+mkdir -p build
+cmake --preset $preset > build/$preset.configure.log 2>&1
+cmake --build --preset $preset -j 2 --target ZANKeyboardWedge msr-sim zan_type_target zan_minimal_tray \
+  zan_wedge_bench > build/$preset.bench-build.log 2>&1
 source scripts/program-registry.sh
 trap 'zan_program_values_restore; zan_session_stop' EXIT
 zan_session_start
-zan_register_reader "$root/build/win-x86/tools/msr-sim.dll"
+zan_register_reader "$preset" "$root/build/$preset/tools/msr-sim.dll"
 zan_program_values_save
-scripts/wine-exec build/win-x86/tools/zan_wedge_bench.exe "Z:$root/build/win-x86/src/shell/ZANKeyboardWedge.exe" \
+scripts/wine-exec build/$preset/tools/zan_wedge_bench.exe "Z:$root/build/$preset/src/shell/ZANKeyboardWedge.exe" \
   "${1:-200}" "${2:-60}" "${3:-9}"
