@@ -2,34 +2,13 @@
 
 #include <vector>
 
+#include "platform/raii_win32.h"
 #include "settings/registry_settings.h"
 
 namespace settings {
 namespace {
 
-// An open registry key, closed when it goes.
-class UniqueHkey {
- public:
-  UniqueHkey() = default;
-  ~UniqueHkey() { reset(); }
-  UniqueHkey(const UniqueHkey&) = delete;
-  UniqueHkey& operator=(const UniqueHkey&) = delete;
-
-  HKEY get() const { return key_; }
-  explicit operator bool() const { return key_ != nullptr; }
-  // Closes what it holds and hands out the slot for a call that opens a key.
-  HKEY* put() {
-    reset();
-    return &key_;
-  }
-  void reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
+using UniqueHkey = platform::UniqueKey;
 
 DWORD TextBytes(const std::wstring& text) {
   return static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));  // the NUL included

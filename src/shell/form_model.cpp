@@ -1,5 +1,7 @@
 #include "shell/form_model.h"
 
+#include "wedge/wipe.h"
+
 namespace shell {
 namespace {
 
@@ -65,11 +67,19 @@ void FormModel::SetVisible(Ctl id, bool visible) {
   Changed(id);
 }
 
+FormModel::~FormModel() {
+  for (ControlState& state : state_) wedge::Wipe(state.text);
+}
+
 void FormModel::SetText(Ctl id, const std::wstring& text) {
   ControlState& state = state_[Index(id)];
   if (state.text == text) return;
-  state.text = text;
+  wedge::Replace(state.text, text);  // a box's old text may be a card's
   Changed(id);
+}
+
+void FormModel::TextEdited(Ctl id, const std::wstring& text) {
+  wedge::Replace(state_[Index(id)].text, text);
 }
 
 void FormModel::SetFocus(Ctl id) {
@@ -165,7 +175,8 @@ std::optional<std::int16_t> FormModel::TrackBox(int track) {
 
 bool FormModel::SetBoxText(int index, const std::wstring& text) {
   if (index < 0 || index >= wedge::kDisplayBoxes) return false;
-  SetText(Text1(index), text);
+  // Only the test mode shows the boxes; without it a card's data is not kept here at all.
+  SetText(Text1(index), bTestMode ? text : std::wstring());
   return true;
 }
 

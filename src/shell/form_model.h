@@ -37,6 +37,7 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
  public:
   // `store` is read by the first-paint rule.
   explicit FormModel(settings::SettingsStore& store);
+  ~FormModel() override;  // wipes the boxes' texts
 
   // The window that mirrors the model; nullptr for none.
   void SetView(FormView* view) { view_ = view; }
@@ -55,7 +56,7 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
   const std::wstring& Text(Ctl id) const { return state_[Index(id)].text; }
   void SetText(Ctl id, const std::wstring& text);
   // The user typed into a box: the model takes the text without echoing it to the view.
-  void TextEdited(Ctl id, const std::wstring& text) { state_[Index(id)].text = text; }
+  void TextEdited(Ctl id, const std::wstring& text);
   void SetFocus(Ctl id);
   // The control the program last gave the focus.
   std::optional<Ctl> Focused() const { return focused_; }
@@ -81,7 +82,7 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
   // tests; the rules do not need it).
   std::function<void(Ctl)> on_click;
 
-  // wedge::CardForm
+  // wedge::CardForm. The display boxes keep a card's data only while the test mode shows them.
   std::optional<bool> Option(wedge::CardOption which) override;
   std::optional<std::int16_t> TrackBox(int track) override;
   bool SetBoxText(int index, const std::wstring& text) override;

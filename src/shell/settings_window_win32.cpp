@@ -7,6 +7,7 @@
 #include <numeric>
 #include <string>
 
+#include "platform/raii_win32.h"
 #include "shell/app_icon.h"
 #include "shell/settings_window.h"
 
@@ -16,30 +17,10 @@ namespace {
 constexpr wchar_t kClassName[] = L"ZANKeyboardWedgeForm1";
 constexpr int kFirstControlId = 1000;
 
-// A GDI object or window owned by one place, released when it goes.
-template <typename H, BOOL(WINAPI* Release)(H)>
-class Unique {
- public:
-  Unique() = default;
-  explicit Unique(H h) : h_(h) {}
-  ~Unique() { reset(); }
-  Unique(const Unique&) = delete;
-  Unique& operator=(const Unique&) = delete;
-  H get() const { return h_; }
-  void reset(H h = nullptr) {
-    if (h_) Release(h_);
-    h_ = h;
-  }
-
- private:
-  H h_ = nullptr;
-};
-
-BOOL WINAPI DeleteFont(HFONT font) { return DeleteObject(font); }
-using UniqueFont = Unique<HFONT, DeleteFont>;
-using UniqueIcon = Unique<HICON, DestroyIcon>;
-using UniqueMenu = Unique<HMENU, DestroyMenu>;
-using UniqueWindow = Unique<HWND, DestroyWindow>;
+using platform::UniqueFont;
+using platform::UniqueIcon;
+using platform::UniqueMenu;
+using platform::UniqueWindow;
 
 template <typename Fn>
 Fn User32(const char* name) {
@@ -107,10 +88,11 @@ void EnablePerMonitorDpiAwareness() {
 }
 
 struct SettingsWindow::Impl {
-  explicit Impl(SettingsWindow& owner, FormModel& m) : self(owner), model(m) {}
+  Impl(SettingsWindow& window, FormModel& m, WindowOwner* o) : self(window), model(m), owner(o) {}
 
   SettingsWindow& self;
   FormModel& model;
+  WindowOwner* owner;
   HWND hwnd = nullptr;
   std::array<HWND, kControlCount> controls{};
   UniqueWindow tool_tips;
@@ -136,7 +118,7 @@ struct SettingsWindow::Impl {
   }
 
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (self.on_message && self.on_message(msg, wp, lp)) return 0;
+    if (owner && owner->PreviewMessage(msg, wp, lp)) return 0;
     switch (msg) {
       case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
       case WM_SYSCOMMAND:
@@ -170,13 +152,17 @@ struct SettingsWindow::Impl {
 
   void OnCommand(WORD id, WORD code, HWND from) {
     if (!from) {  // a menu item
-      if (id == kCmdSettings && self.on_settings) self.on_settings();
-      if (id == kCmdExit && self.on_exit) self.on_exit();
+      if (id == kCmdSettings && owner) owner->mnuSettings_Click();
+      if (id == kCmdExit && owner) owner->mnuExit_Click();
       return;
     }
     const int index = id - kFirstControlId;
     if (index < 0 || index >= kControlCount) return;
     const Ctl ctl = static_cast<Ctl>(index);
+    // A click on a control nobody can see or use comes from another program posting the
+    // notification (say, for the hidden test-mode box): not the user's.
+    const LONG style = GetWindowLongW(from, GWL_STYLE);
+    if (code == BN_CLICKED && (!(style & WS_VISIBLE) || (style & WS_DISABLED))) return;
     if (code == BN_CLICKED) {
       model.UserClick(ctl);
     } else if (code == EN_CHANGE && !syncing) {
@@ -403,7 +389,8 @@ struct SettingsWindow::Impl {
   bool controls_created = false;
 };
 
-SettingsWindow::SettingsWindow(FormModel& model) : impl_(std::make_unique<Impl>(*this, model)) {}
+SettingsWindow::SettingsWindow(FormModel& model, WindowOwner* owner)
+    : impl_(std::make_unique<Impl>(*this, model, owner)) {}
 
 SettingsWindow::~SettingsWindow() {
   if (impl_->hwnd) DestroyWindow(impl_->hwnd);
@@ -431,7 +418,7 @@ bool SettingsWindow::Unload(std::int16_t UnloadMode) {
   std::int16_t Cancel = 0;
   impl_->model.Form_QueryUnload(Cancel, UnloadMode);
   if (Cancel) return false;
-  if (on_unload) on_unload(UnloadMode);
+  if (impl_->owner) impl_->owner->Form_Unload(UnloadMode);
   if (impl_->hwnd) DestroyWindow(impl_->hwnd);
   return true;
 }
@@ -445,7 +432,7 @@ unsigned SettingsWindow::Dpi() const { return impl_->dpi; }
 void SettingsWindow::Hide() {
   if (!impl_->hwnd) return;
   ShowWindow(impl_->hwnd, SW_HIDE);
-  if (on_hide) on_hide();
+  if (impl_->owner) impl_->owner->WindowHidden();
 }
 
 int SettingsWindow::WindowState() {

@@ -26,9 +26,19 @@ class CardEventHandler {
   // A card event that arrives while an earlier card is still being handled (inside a yield of the
   // escaping) has its data read at once and is handled after the earlier card, whole: two cards
   // never share the track texts, are never interleaved, and none is lost or typed twice.
+  //
+  // Only printable characters of a track are typed: control characters (a carriage return, a
+  // tab, Ctrl+V...) that a reader in a raw mode or a faulty control may report would press keys
+  // of their own in the target. The card's texts are wiped from memory once it is typed.
   void MSR1_DataEvent(std::int32_t Status);
 
-  // The last card's tracks: framed keystroke texts once a card has been handled.
+  // The program is ending: the card being handled is not typed (its remaining steps are left
+  // out once the current yield returns), waiting cards are dropped, and later events are
+  // ignored without touching the reader.
+  void StopHandling();
+
+  // The tracks of the card being handled (framed keystroke texts once framed); empty between
+  // cards, because nothing of a card is kept once it has been typed.
   const std::wstring& sTrack1() const { return tracks_[0]; }
   const std::wstring& sTrack2() const { return tracks_[1]; }
   const std::wstring& sTrack3() const { return tracks_[2]; }
@@ -37,10 +47,15 @@ class CardEventHandler {
   // One card's eight properties as read from the reader; nothing where a read failed.
   struct CardRead {
     std::array<std::optional<std::wstring>, 8> values;
+    ~CardRead();
+    CardRead() = default;
+    CardRead(CardRead&&) = default;
+    CardRead& operator=(CardRead&&) = default;
   };
 
   CardRead ReadAndRearm();
   void HandleCard(const CardRead* recorded);
+  void WipeTracks();
 
   reader::ReaderDispatch& msr_;
   CardForm& form_;
@@ -49,6 +64,7 @@ class CardEventHandler {
 
   std::array<std::wstring, 3> tracks_;
   bool busy_ = false;
+  bool stopped_ = false;
   std::deque<CardRead> waiting_;
 };
 

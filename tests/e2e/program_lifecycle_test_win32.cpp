@@ -298,4 +298,33 @@ TEST_F(ProgramLifecycle, WithoutAReaderItStillLivesInTheTrayAndEndsAsUsual) {
   ExpectShutDown(program, window, SavedFrom(stored), false);
 }
 
+// --- The program told to end while a card is being handled ---
+
+struct EndDuringCard {
+  const char* name;
+  const char* post;  // the message the reader posts to the program while it raises the card's event
+};
+
+class ProgramEndDuringCard : public ProgramLifecycle,
+                             public ::testing::WithParamInterface<EndDuringCard> {};
+
+// The card's escaping yields, and the yield dispatches the request to end. The reader frees itself
+// on its last release, as some controls do: let go inside its own event, it would return into
+// freed memory (the simulated one ends the process instead). The program saves, removes its icon,
+// lets the reader go once the event has returned, and ends cleanly.
+TEST_P(ProgramEndDuringCard, LetsTheReaderGoOnlyAfterItsEventReturned) {
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored, {"selffree", GetParam().post}));
+  ASSERT_EQ(e2e::Swipe(L"--track1 \"B4111111111111111^DOE/JOHN^2912101\" --track2 \"4111111111111111=2912101\""), 0);
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RequestsToEnd, ProgramEndDuringCard,
+    ::testing::Values(EndDuringCard{"TaskManager", "post=16"},          // WM_CLOSE
+                      EndDuringCard{"LogOff", "post=22,1"},             // WM_ENDSESSION, ending
+                      EndDuringCard{"ExitFromTheMenu", "post=273,40002"}),  // WM_COMMAND "Exit"
+    [](const ::testing::TestParamInfo<EndDuringCard>& info) { return std::string(info.param.name); });
+
 }  // namespace
