@@ -6,7 +6,7 @@
 namespace shell {
 
 // A new icon of size x size pixels (32 for the window, 16 for the notification area); the caller
-// destroys it. nullptr on failure.
-HICON CreateAppIcon(int size);
+// destroys it. nullptr on failure. `greyed` draws it in greys: the card reader is not ready.
+HICON CreateAppIcon(int size, bool greyed = false);
 
 }  // namespace shell

@@ -7,6 +7,7 @@
 
 #include "platform/raii_win32.h"
 #include "reader/com_reader.h"
+#include "reader/reader_health.h"
 #include "reader/reader_session.h"
 #include "settings/app.h"
 #include "settings/registry_settings.h"
@@ -22,6 +23,17 @@
 
 namespace shell {
 namespace {
+
+// Windows' announcements that may bring a missing reader back (dbt.h, pbt values).
+constexpr WPARAM kDevNodesChanged = 0x0007;  // DBT_DEVNODES_CHANGED: a device came or went
+constexpr WPARAM kResumeSuspend = 0x0007;    // PBT_APMRESUMESUSPEND: the user woke the PC
+constexpr WPARAM kResumeAutomatic = 0x0012;  // PBT_APMRESUMEAUTOMATIC
+// A reconnect asked for inside a reader event, done once the event has returned.
+constexpr UINT kReconnectMessage = WM_APP + 0x10;
+constexpr UINT_PTR kReconnectTimer = 1;
+// Announcements come in bursts (one device brings several): the reader is tried again at most
+// this often.
+constexpr ULONGLONG kReconnectQuietMs = 3000;
 
 // Only Windows' own folder is searched for DLLs loaded by name, so that a DLL planted beside the
 // program (in a folder other users can write to) never runs at the cashier's log-on. A control's
@@ -96,9 +108,11 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     // The reader control lives in this thread's single-threaded apartment; its events come
     // through the message loop. Entered here, not at start, so the icon does not wait for OLE.
     ole_.Enter();
+    last_start_ = GetTickCount64();
     msr_ = std::make_unique<reader::ComReader>(*this);
-    handler_ = std::make_unique<wedge::CardEventHandler>(*msr_, model_, keys_, &DoEvents);
+    handler_ = std::make_unique<wedge::CardEventHandler>(*msr_, model_, keys_, &DoEvents, this);
     session_.Start(*msr_);
+    ShowReaderHealth();
   }
   void SaveSettings() override { settings::SaveSettings(*store_, model_); }
   void UpdateRunAtStartup() override {
@@ -117,11 +131,18 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
 
   // reader::ReaderEvents
   void OnDataEvent(std::int32_t Status) override {
-    const EventScope scope(reader_events_);
-    if (handler_) handler_->MSR1_DataEvent(Status);
+    {
+      const EventScope scope(reader_events_);
+      if (handler_) handler_->MSR1_DataEvent(Status);
+    }
+    AfterReaderEvent();
   }
-  void OnErrorEvent(std::int32_t, std::int32_t, std::int32_t) override {
-    const EventScope scope(reader_events_);
+  void OnErrorEvent(std::int32_t result, std::int32_t extended, std::int32_t locus) override {
+    {
+      const EventScope scope(reader_events_);
+      if (handler_) handler_->MSR1_ErrorEvent(result, extended, locus);
+    }
+    AfterReaderEvent();
   }
 
   // wedge::UserCue
@@ -130,17 +151,35 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   // WindowOwner
   void mnuSettings_Click() override { window_.Show(); }
   void mnuExit_Click() override { ExitApp(); }
+  void mnuReconnect_Click() override { Reconnect(); }
 
   // The window is being unloaded (exit command, log-off, a task manager): no card is typed any
   // more, the shut-down sequence runs, then the message loop ends.
   void Form_Unload(std::int16_t) override {
+    unloading_ = true;
+    if (window_.hwnd()) KillTimer(window_.hwnd(), kReconnectTimer);
     if (handler_) handler_->StopHandling();
     lifecycle_.Form_Unload();
     PostQuitMessage(0);
   }
 
   // Sees the window's messages first: the notification area's callbacks and its restart.
-  bool PreviewMessage(unsigned msg, std::uintptr_t, std::intptr_t lparam) override {
+  bool PreviewMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
+    switch (msg) {
+      case WM_DEVICECHANGE:
+        if (wparam == kDevNodesChanged) DevicesChanged();
+        return false;  // Windows' own handling goes on
+      case WM_POWERBROADCAST:
+        if (wparam == kResumeSuspend || wparam == kResumeAutomatic) DevicesChanged();
+        return false;
+      case WM_TIMER:
+        if (wparam != kReconnectTimer) return false;
+        KillTimer(window_.hwnd(), kReconnectTimer);
+        if (!health_.ready) Reconnect();
+        return true;
+      case kReconnectMessage: Reconnect(); return true;
+      default: break;
+    }
     if (!tray_) return false;
     if (tray_->OnTaskbarCreated(msg)) return true;
     if (!tray_->IsCallback(msg, lparam)) return false;
@@ -182,6 +221,50 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     ExitProcess(0);
   }
 
+  // The reader is opened, claimed and enabled afresh: the stop sequence (when it was opened),
+  // the control let go, then the start sequence as at start, creating the control first (its
+  // software may have been installed since). Never inside one of the reader's events: then once
+  // the event has returned.
+  void Reconnect() {
+    if (unloading_ || !lifecycle_.loaded()) return;
+    if (reader_events_ > 0) {
+      reconnect_after_event_ = true;
+      return;
+    }
+    if (msr_ && session_.opened()) session_.Stop(*msr_);
+    handler_.reset();
+    if (msr_) msr_->Release();
+    msr_.reset();
+    StartReader();
+  }
+
+  // A device came or went, or the PC woke up: a reader that is not ready is tried again, at most
+  // once in kReconnectQuietMs; a reader that is ready is left alone. Within the quiet time a
+  // one-off timer tries once it is over (a device just plugged in may need a moment).
+  void DevicesChanged() {
+    if (health_.ready || unloading_ || !lifecycle_.loaded()) return;
+    const ULONGLONG since = GetTickCount64() - last_start_;
+    if (since >= kReconnectQuietMs) {
+      Reconnect();
+    } else if (window_.hwnd()) {
+      SetTimer(window_.hwnd(), kReconnectTimer, static_cast<UINT>(kReconnectQuietMs - since), nullptr);
+    }
+  }
+
+  void AfterReaderEvent() {
+    if (reader_events_ > 0 || !reconnect_after_event_) return;
+    reconnect_after_event_ = false;
+    // Still inside the control's call that raised the event: from the message loop.
+    PostMessageW(window_.hwnd(), kReconnectMessage, 0, 0);
+  }
+
+  // The reader's state in the icon: its tip says what is wrong and the image is greyed while
+  // the reader is not ready; no message box, which would stop a till started at log-on.
+  void ShowReaderHealth() {
+    health_ = reader::AssessReader(msr_->HasControl(), msr_->EventsConnected(), session_);
+    if (tray_) tray_->Change(window_.SmallIcon(!health_.ready), reader::HealthTip(kTrayTip, health_));
+  }
+
   void StopAndRelease() {
     if (!msr_) return;
     session_.Stop(*msr_);
@@ -209,8 +292,12 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   std::unique_ptr<reader::ComReader> msr_;
   std::unique_ptr<wedge::CardEventHandler> handler_;
   reader::ReaderSession session_;
-  int reader_events_ = 0;          // the reader's events on the stack
-  bool stop_reader_later_ = false;  // the shut-down ran inside one of them
+  reader::ReaderHealth health_;
+  int reader_events_ = 0;               // the reader's events on the stack
+  bool stop_reader_later_ = false;      // the shut-down ran inside one of them
+  bool reconnect_after_event_ = false;  // so did a reconnect
+  bool unloading_ = false;
+  ULONGLONG last_start_ = 0;            // when the reader was last started
 };
 
 }  // namespace

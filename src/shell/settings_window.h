@@ -19,6 +19,7 @@ class WindowOwner {
   virtual ~WindowOwner() = default;
   virtual void mnuSettings_Click() {}  // "Settings" chosen
   virtual void mnuExit_Click() {}      // "Exit" chosen
+  virtual void mnuReconnect_Click() {}  // "Reconnect card reader" chosen
   // The unload goes ahead (UnloadMode as for Unload); the window is destroyed afterwards.
   virtual void Form_Unload(std::int16_t /*UnloadMode*/) {}
   virtual void WindowHidden() {}  // a rule hid the window
@@ -30,9 +31,10 @@ class WindowOwner {
 
 class SettingsWindow : public FormView {
  public:
-  // Menu command identifiers of the popup menu's two items.
+  // Menu command identifiers of the popup menu's items.
   static constexpr unsigned kCmdSettings = 40001;
   static constexpr unsigned kCmdExit = 40002;
+  static constexpr unsigned kCmdReconnect = 40003;
 
   // `owner` (optional) hears the window's events and must outlive it.
   explicit SettingsWindow(FormModel& model, WindowOwner* owner = nullptr);
@@ -57,10 +59,11 @@ class SettingsWindow : public FormView {
   HWND hwnd() const;
   // The window of a control; nullptr before Create.
   HWND ControlWindow(Ctl id) const;
-  // mnuPOPUP: "Settings" (the default item), a separator, "Exit".
+  // mnuPOPUP: "Settings" (the default item), a separator, "Reconnect card reader", "Exit".
   HMENU PopupMenu() const;
-  // The 16 x 16 icon, for the notification area; the window shows the 32 x 32 one.
-  HICON SmallIcon() const;
+  // The 16 x 16 icon, for the notification area (greyed: the card reader is not ready); the
+  // window shows the 32 x 32 one.
+  HICON SmallIcon(bool greyed = false) const;
   // The window's dots per inch, which its layout follows.
   unsigned Dpi() const;
 

@@ -99,6 +99,7 @@ struct SettingsWindow::Impl {
   UniqueFont font;
   UniqueIcon big_icon;
   UniqueIcon small_icon;
+  UniqueIcon small_greyed_icon;
   UniqueMenu popup;
   UINT dpi = 96;
   bool syncing = false;  // the view is writing a control on the model's behalf
@@ -154,6 +155,7 @@ struct SettingsWindow::Impl {
     if (!from) {  // a menu item
       if (id == kCmdSettings && owner) owner->mnuSettings_Click();
       if (id == kCmdExit && owner) owner->mnuExit_Click();
+      if (id == kCmdReconnect && owner) owner->mnuReconnect_Click();
       return;
     }
     const int index = id - kFirstControlId;
@@ -252,6 +254,7 @@ struct SettingsWindow::Impl {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     big_icon.reset(CreateAppIcon(32));
     small_icon.reset(CreateAppIcon(16));
+    small_greyed_icon.reset(CreateAppIcon(16, true));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -354,6 +357,7 @@ struct SettingsWindow::Impl {
     popup.reset(CreatePopupMenu());
     AppendMenuW(popup.get(), MF_STRING, kCmdSettings, kMenuSettings);
     AppendMenuW(popup.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup.get(), MF_STRING, kCmdReconnect, kMenuReconnect);
     AppendMenuW(popup.get(), MF_STRING, kCmdExit, kMenuExit);
     SetMenuDefaultItem(popup.get(), kCmdSettings, FALSE);  // drawn bold
   }
@@ -426,7 +430,9 @@ bool SettingsWindow::Unload(std::int16_t UnloadMode) {
 HWND SettingsWindow::hwnd() const { return impl_->hwnd; }
 HWND SettingsWindow::ControlWindow(Ctl id) const { return impl_->controls[static_cast<int>(id)]; }
 HMENU SettingsWindow::PopupMenu() const { return impl_->popup.get(); }
-HICON SettingsWindow::SmallIcon() const { return impl_->small_icon.get(); }
+HICON SettingsWindow::SmallIcon(bool greyed) const {
+  return (greyed ? impl_->small_greyed_icon : impl_->small_icon).get();
+}
 unsigned SettingsWindow::Dpi() const { return impl_->dpi; }
 
 void SettingsWindow::Hide() {

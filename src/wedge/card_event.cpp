@@ -49,8 +49,9 @@ CardEventHandler::CardRead::~CardRead() {
 }
 
 CardEventHandler::CardEventHandler(reader::ReaderDispatch& msr, CardForm& form,
-                                   KeystrokeOutput& keys, std::function<void()> do_events)
-    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)) {}
+                                   KeystrokeOutput& keys, std::function<void()> do_events,
+                                   UserCue* cue)
+    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)), cue_(cue) {}
 
 void CardEventHandler::MSR1_DataEvent(std::int32_t /*Status*/) {
   if (stopped_) return;
@@ -67,6 +68,14 @@ void CardEventHandler::MSR1_DataEvent(std::int32_t /*Status*/) {
     waiting_.pop_front();
     HandleCard(&next);
   }
+}
+
+void CardEventHandler::MSR1_ErrorEvent(std::int32_t /*ResultCode*/,
+                                       std::int32_t /*ResultCodeExtended*/,
+                                       std::int32_t /*ErrorLocus*/) {
+  if (stopped_) return;
+  msr_.Put(reader::DispId::DataEventEnabled, true);  // the same single set as after a card
+  if (cue_) cue_->CardNotTyped();
 }
 
 void CardEventHandler::StopHandling() {

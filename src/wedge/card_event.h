@@ -11,15 +11,16 @@
 #include "reader/dispatch.h"
 #include "wedge/card_form.h"
 #include "wedge/keystroke_output.h"
+#include "wedge/typing_target.h"
 
 namespace wedge {
 
 class CardEventHandler {
  public:
   // `do_events` dispatches pending window and reader events; the escaping calls it once for
-  // each character it replaces.
+  // each character it replaces. `cue` (optional) tells the user of a swipe that was not read.
   CardEventHandler(reader::ReaderDispatch& msr, CardForm& form, KeystrokeOutput& keys,
-                   std::function<void()> do_events);
+                   std::function<void()> do_events, UserCue* cue = nullptr);
 
   // Handler of the reader's data event; `Status` is not used.
   //
@@ -31,6 +32,13 @@ class CardEventHandler {
   // tab, Ctrl+V...) that a reader in a raw mode or a faulty control may report would press keys
   // of their own in the target. The card's texts are wiped from memory once it is typed.
   void MSR1_DataEvent(std::int32_t Status);
+
+  // Handler of the reader's error event (a swipe it could not read: parity, LRC, no sentinel).
+  // Nothing is typed; data events are switched on again, as after a card, so the next swipe is
+  // read (many readers switch them off as they report the error), and the user hears the cue.
+  // The control's own error response is left as it chose it.
+  void MSR1_ErrorEvent(std::int32_t ResultCode, std::int32_t ResultCodeExtended,
+                       std::int32_t ErrorLocus);
 
   // The program is ending: the card being handled is not typed (its remaining steps are left
   // out once the current yield returns), waiting cards are dropped, and later events are
@@ -61,6 +69,7 @@ class CardEventHandler {
   CardForm& form_;
   KeystrokeOutput& keys_;
   std::function<void()> do_events_;
+  UserCue* cue_;
 
   std::array<std::wstring, 3> tracks_;
   bool busy_ = false;

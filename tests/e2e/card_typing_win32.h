@@ -64,8 +64,10 @@ inline std::wstring SwipeArgs(const Card& card) {
 // The program started hidden with a case's settings, and the typing target in front of it.
 class CardTypingTest : public ProgramTest {
  protected:
-  void StartHiddenWithTarget(const StoredSettings& settings) {
-    StartWith(program, settings);
+  void StartHiddenWithTarget(const StoredSettings& settings,
+                             const std::vector<std::string>& sim_config = {},
+                             bool with_reader = true) {
+    StartWith(program, settings, sim_config, with_reader);
     if (HasFatalFailure()) return;
     HWND window = program.Window();
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }, 5000))

@@ -91,9 +91,10 @@ void PressKeys(const std::vector<WORD>& keys) {
 class ProgramLifecycle : public ProgramTest {
  protected:
   // Starts the program hidden, as it runs in a shop, with `stored` settings.
-  void Start(const StoredSettings& stored, const std::vector<std::string>& sim_config = {}) {
+  void Start(const StoredSettings& stored, const std::vector<std::string>& sim_config = {},
+             bool with_reader = true) {
     icons_before = e2e::TrayIconWindows();
-    StartWith(program, stored, sim_config);
+    StartWith(program, stored, sim_config, with_reader);
     if (HasFatalFailure()) return;
     window = program.Window();
     ASSERT_TRUE(e2e::WaitFor([&] { return e2e::TrayIconShown(window); }, 5000)) << "no icon";
@@ -295,6 +296,59 @@ TEST_F(ProgramLifecycle, WithoutAReaderItStillLivesInTheTrayAndEndsAsUsual) {
   HWND menu = RightClickIcon(program, icons_before);
   ASSERT_NE(menu, nullptr);
   PressKeys({VK_UP, VK_RETURN});
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+// --- The reader's state in the icon, and getting the reader back ---
+
+struct ReaderState {
+  const char* name;
+  std::vector<std::string> sim_config;
+  const wchar_t* tip;
+};
+
+class ProgramReaderState : public ProgramLifecycle,
+                           public ::testing::WithParamInterface<ReaderState> {};
+
+// No dialog at start: the icon's tip says what is wrong, with the name of the refusing step's
+// result.
+TEST_P(ProgramReaderState, TheIconsTipSaysWhatIsWrong) {
+  ASSERT_NO_FATAL_FAILURE(Start(e2e::Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-",
+                                               L"-", L"-"}),
+                                GetParam().sim_config, false));
+  HWND icon = AddedIcon(icons_before);
+  ASSERT_NE(icon, nullptr);
+  std::wstring tip;
+  EXPECT_TRUE(e2e::WaitFor([&] { return (tip = e2e::TrayTip(icon)) == GetParam().tip; }, 15000))
+      << "tip: " << std::string(tip.begin(), tip.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, ProgramReaderState,
+    ::testing::Values(
+        ReaderState{"Ready", {}, L"ZAN MCR"},
+        ReaderState{"NoDevice", {"nodevice"}, L"ZAN MCR - card reader not found (OposENoexist)"},
+        ReaderState{"ClaimedByAnother", {"result=36,102"},
+                    L"ZAN MCR - card reader in use by another program (OposEClaimed)"},
+        ReaderState{"NotInstalled", {"nocreate"}, L"ZAN MCR - card reader software not installed"}),
+    [](const ::testing::TestParamInfo<ReaderState>& info) { return std::string(info.param.name); });
+
+// "Reconnect card reader": the stop sequence, then the start sequence as at start.
+TEST_F(ProgramLifecycle, ReconnectStopsThenStartsTheReaderCallByCall) {
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  const std::vector<std::string> start = {
+      "call 34 \"ZANKeyboardWedge\"", "get 6", "get 7", "put 46 1", "get 6", "call 36 1000",
+      "get 6", "get 7", "put 4 true", "get 6", "get 7", "put 3 true", "get 6", "get 7"};
+  const std::vector<std::string> stop = {"put 4 false", "call 37", "call 35"};
+  ASSERT_EQ(program.Journal(), start);
+  PostMessageW(window, WM_COMMAND, 40003, 0);  // the menu's "Reconnect card reader"
+  std::vector<std::string> expected = start;
+  expected.insert(expected.end(), stop.begin(), stop.end());
+  expected.insert(expected.end(), start.begin(), start.end());
+  EXPECT_TRUE(e2e::WaitFor([&] { return program.Journal() == expected; }, 10000));
+  PostMessageW(window, WM_CLOSE, 0, 0);
   ExpectShutDown(program, window, SavedFrom(stored), false);
 }
 

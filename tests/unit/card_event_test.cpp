@@ -261,6 +261,25 @@ TEST_F(CardEventTest, NothingIsTypedOnceHandlingStops) {
   EXPECT_THAT(keys.sent, ::testing::IsEmpty());
 }
 
+// A swipe the reader could not read: data events on again, the cue, nothing typed; not once the
+// program is ending.
+TEST_F(CardEventTest, ABadSwipeRearmsAndCuesAndTypesNothing) {
+  struct CountingCue : wedge::UserCue {
+    void CardNotTyped() override { ++cues; }
+    int cues = 0;
+  } cue;
+  wedge::CardEventHandler with_cue{msr, form, keys, [] {}, &cue};
+  with_cue.MSR1_ErrorEvent(114, 204, 2);
+  EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 1);
+  EXPECT_EQ(msr.Count('G', DispId::Track1Data), 0);
+  EXPECT_EQ(cue.cues, 1);
+  EXPECT_TRUE(keys.sent.empty());
+  with_cue.StopHandling();
+  with_cue.MSR1_ErrorEvent(114, 204, 2);
+  EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 1);
+  EXPECT_EQ(cue.cues, 1);
+}
+
 TEST_F(CardEventTest, EachCardIsOneBatchWithItsCardEnter) {
   Choose(false, Cr::Card);
   msr.Card(L"A", L"B", L"C");

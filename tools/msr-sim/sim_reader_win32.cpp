@@ -20,7 +20,11 @@ constexpr UINT kRaiseMessage = WM_APP + 2;  // wParam: the event to raise
 constexpr std::int32_t kSuccess = 0, kClosed = 101, kNotClaimed = 103, kIllegal = 106, kNoExist = 109;
 
 // OPOS event dispatch identifiers.
-constexpr DISPID kDataEvent = 1;
+constexpr DISPID kDataEvent = 1, kErrorEvent = 3;
+
+// An error event's arguments for a swipe that could not be read: OPOS_E_EXTENDED with the
+// reader's LRC error, on input, and the response "clear" that the control suggests.
+constexpr std::int32_t kExtended = 114, kLrcError = 204, kLocusInput = 2, kResponseClear = 12;
 
 enum : DISPID {
   kDataEventEnabled = 3, kDeviceEnabled = 4, kResultCode = 6, kResultCodeExtended = 7,
@@ -492,7 +496,7 @@ LRESULT SimReader::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       Deliver();
       return 0;
     case kRaiseMessage:
-      FireEvent(static_cast<DISPID>(wp), 0);
+      FireEvent(static_cast<DISPID>(wp), {0, 0, 0, 0});
       return 0;
     default:
       return DefWindowProcW(hwnd, msg, wp, lp);
@@ -534,6 +538,13 @@ void SimReader::Deliver() {
   if (!open_ || !device_enabled_ || !data_event_enabled_ || waiting_.empty()) return;
   Card card = std::move(waiting_.front());
   waiting_.pop_front();
+  if (card.bad) {
+    // As OPOS readers report a swipe they could not decode: an error event instead of a data
+    // event (an LRC error, on input, the default response "clear"), with data events off.
+    data_event_enabled_ = false;
+    FireEvent(kErrorEvent, {kExtended, kLrcError, kLocusInput, kResponseClear});
+    return;
+  }
 
   const std::wstring t1 = StripSentinels(card.track1), t2 = StripSentinels(card.track2),
                      t3 = StripSentinels(card.track3);
@@ -551,10 +562,10 @@ void SimReader::Deliver() {
   // As OPOS readers do: one event, then no more until the application enables them again.
   data_event_enabled_ = false;
   auto len = [](const std::wstring& t) { return static_cast<std::int32_t>(t.size() > 255 ? 255 : t.size()); };
-  FireEvent(kDataEvent, len(t1) | len(t2) << 8 | len(t3) << 16);
+  FireEvent(kDataEvent, {len(t1) | len(t2) << 8 | len(t3) << 16});
 }
 
-void SimReader::FireEvent(DISPID id, std::int32_t status) {
+void SimReader::FireEvent(DISPID id, const std::vector<std::int32_t>& values) {
   std::vector<IDispatch*> sinks;
   for (auto& entry : point_.sinks) {
     entry.second->AddRef();
@@ -571,16 +582,22 @@ void SimReader::FireEvent(DISPID id, std::int32_t status) {
     PostToClient post{window_, std::exchange(config_.post_message, 0u), config_.post_wparam};
     EnumThreadWindows(GetCurrentThreadId(), &PostToClient::Each, reinterpret_cast<LPARAM>(&post));
   }
-  // DataEvent and StatusUpdate carry one number, DirectIO three arguments, Error four.
+  // DataEvent and StatusUpdate carry one number, DirectIO three arguments, Error four (the last,
+  // the error response, by reference).
   const UINT count = id == 2 ? 3 : id == 3 ? 4 : 1;
   for (IDispatch* sink : sinks) {
     VARIANT args[4];
-    for (VARIANT& arg : args) {
+    LONG response = count == 4 && values.size() >= 4 ? values[3] : 0;
+    for (UINT i = 0; i < count; ++i) {
+      VARIANT& arg = args[count - 1 - i];  // the first argument travels last
       VariantInit(&arg);
       arg.vt = VT_I4;
-      arg.lVal = 0;
+      arg.lVal = i < values.size() ? values[i] : 0;
     }
-    args[count - 1].lVal = status;  // the first argument travels last
+    if (count == 4) {
+      args[0].vt = VT_I4 | VT_BYREF;
+      args[0].plVal = &response;
+    }
     DISPPARAMS params{args, nullptr, count, 0};
     sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     sink->Release();

@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "sim_config.h"
 #include "sim_protocol.h"
@@ -87,7 +88,8 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   LRESULT OnCard(const COPYDATASTRUCT& data);
   void ScheduleDelivery();
   void Deliver();
-  void FireEvent(DISPID id, std::int32_t status);
+  // Raises event `id` on every connected sink with `values` as its arguments, first to last.
+  void FireEvent(DISPID id, const std::vector<std::int32_t>& values);
   void NotifyChanged(DISPID id);
 
   LONG refs_ = 1;
