@@ -207,6 +207,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     const unsigned chosen =
         ShowTrayMenu(window_.hwnd(), window_.PopupMenu(), SettingsWindow::kCmdSettings);
     if (chosen == SettingsWindow::kCmdSettings) mnuSettings_Click();
+    if (chosen == SettingsWindow::kCmdReconnect) mnuReconnect_Click();
     if (chosen == SettingsWindow::kCmdExit) mnuExit_Click();
   }
 
