@@ -1,12 +1,13 @@
 #pragma once
-// The program's icon, drawn in code: a blue card with its magnetic stripe (Windows builds only).
+// The program's icon: a blue card with its magnetic stripe (Windows builds only).
 
 #include "shell/win_handles.h"
 
 namespace shell {
 
-// A new icon of size x size pixels (32 for the window, 16 for the notification area); the caller
-// destroys it. nullptr on failure.
+// A new icon of size x size pixels (32 for the window, 16 for the notification area): the image of
+// that size of the executable's icon resource 1, or, in a program without one, drawn in code. The
+// caller destroys it. nullptr on failure.
 HICON CreateAppIcon(int size);
 
 }  // namespace shell

@@ -15,9 +15,8 @@ void Fill(HDC dc, int size, int left, int top, int right, int bottom, COLORREF c
   DeleteObject(brush);
 }
 
-}  // namespace
-
-HICON CreateAppIcon(int size) {
+// The card drawn in code, for programs without the icon resource (tests and tools).
+HICON DrawAppIcon(int size) {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   HBITMAP colour = CreateCompatibleBitmap(screen, size, size);
@@ -49,6 +48,16 @@ HICON CreateAppIcon(int size) {
   if (colour) DeleteObject(colour);
   if (dc) DeleteDC(dc);
   return icon;
+}
+
+}  // namespace
+
+HICON CreateAppIcon(int size) {
+  if (auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                                IMAGE_ICON, size, size, LR_DEFAULTCOLOR))) {
+    return icon;
+  }
+  return DrawAppIcon(size);
 }
 
 }  // namespace shell
