@@ -1,5 +1,6 @@
-// Shows the settings window as the program does at start, with the stored settings, for a look
-// at it and for the README's screenshots. Ends when the window hides or "Exit" is chosen.
+// Shows the settings window as the program does at start, with the stored settings and the
+// policies, for a look at it and for the README's screenshots. Ends when the window hides or
+// "Exit" is chosen.
 //   zan_settings_demo [--test-mode] [--quit-after MILLISECONDS]
 #include <windows.h>
 #include <shellapi.h>
@@ -32,7 +33,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   shell::SettingsWindow window(form);
   if (!window.Create()) return 1;
   form.HideTestArea();
-  settings::LoadSettings(*store, form);
+  settings::LoadSettings(*store, form,
+                         settings::ReadPolicies(*settings::MakeRegistryPolicySource()));
   form.bFirstPaint = -1;
   window.on_hide = [] { PostQuitMessage(0); };
   window.on_exit = [] { PostQuitMessage(0); };

@@ -91,7 +91,10 @@ class WedgeApp final : public LifecycleSteps {
     tray_ = std::make_unique<TrayIcon>(window_.hwnd(), window_.SmallIcon());
     tray_->Add();  // refused: added when the taskbar comes up; cards are typed meanwhile
   }
-  void LoadSettings() override { settings::LoadSettings(*store_, model_); }
+  void LoadSettings() override {
+    locked_ = settings::ReadPolicies(*settings::MakeRegistryPolicySource());
+    settings::LoadSettings(*store_, model_, locked_);
+  }
   void ArmFirstPaint() override { model_.bFirstPaint = -1; }
   void StartReader() override {
     // The reader control lives in this thread's single-threaded apartment; its events come
@@ -103,7 +106,7 @@ class WedgeApp final : public LifecycleSteps {
     handler_ = std::make_unique<wedge::CardEventHandler>(*msr_, model_, keys_, &DoEvents);
     session_.Start(*msr_);
   }
-  void SaveSettings() override { settings::SaveSettings(*store_, model_); }
+  void SaveSettings() override { settings::SaveSettings(*store_, model_, locked_); }
   void UpdateRunAtStartup() override {
     settings::SetRunAtStartup(model_.Value(Ctl::chkStartup) != 0);
   }
@@ -154,6 +157,7 @@ class WedgeApp final : public LifecycleSteps {
   }
 
   std::unique_ptr<settings::SettingsStore> store_;
+  settings::LockedSettings locked_;  // by the policies, read once at start
   FormModel model_;
   SettingsWindow window_;
   Lifecycle lifecycle_;
