@@ -8,10 +8,14 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-if [ -n "$(git status --porcelain)" ] && [ "${ZAN_RELEASE_DIRTY:-0}" != 1 ]; then
-  echo "error: the work tree has uncommitted changes; a release is built from a commit" >&2
-  git status --short >&2
-  exit 1
+source_state="commit $(git rev-parse --short HEAD)"
+if [ -n "$(git status --porcelain)" ]; then
+  if [ "${ZAN_RELEASE_DIRTY:-0}" != 1 ]; then
+    echo "error: the work tree has uncommitted changes; a release is built from a commit" >&2
+    git status --short >&2
+    exit 1
+  fi
+  source_state="$source_state with uncommitted changes"
 fi
 scripts/setup.sh
 
@@ -40,8 +44,9 @@ done
 cp -r installer/PolicyDefinitions "$out/"
 
 cd "$out"
-find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum > SHA256SUMS
-echo "-- $out (version $version, commit $(git rev-parse --short HEAD)$([ -n "$(git status --porcelain)" ] && echo ', with uncommitted changes')):"
+sums=$(find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum)
+echo "$sums" > SHA256SUMS
+echo "-- $out (version $version, $source_state):"
 find . -type f | sed 's|^\./||' | LC_ALL=C sort | while read -r f; do
   printf '  %-52s %9s bytes\n' "$f" "$(stat -c %s "$f")"
 done
