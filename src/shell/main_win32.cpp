@@ -102,7 +102,10 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     tray_ = std::make_unique<TrayIcon>(window_.hwnd(), window_.SmallIcon());
     tray_->Add();  // refused: added when the taskbar comes up; cards are typed meanwhile
   }
-  void LoadSettings() override { settings::LoadSettings(*store_, model_); }
+  void LoadSettings() override {
+    locked_ = settings::ReadPolicies(*settings::MakeRegistryPolicySource());
+    settings::LoadSettings(*store_, model_, locked_);
+  }
   void ArmFirstPaint() override { model_.bFirstPaint = -1; }
   void StartReader() override {
     // The reader control lives in this thread's single-threaded apartment; its events come
@@ -114,7 +117,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     session_.Start(*msr_);
     ShowReaderHealth();
   }
-  void SaveSettings() override { settings::SaveSettings(*store_, model_); }
+  void SaveSettings() override { settings::SaveSettings(*store_, model_, locked_); }
   void UpdateRunAtStartup() override {
     settings::SetRunAtStartup(model_.Value(Ctl::chkStartup) != 0);
   }
@@ -283,6 +286,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   }
 
   std::unique_ptr<settings::SettingsStore> store_;
+  settings::LockedSettings locked_;  // by the policies, read once at start
   FormModel model_;
   SettingsWindow window_;
   wedge::SendInputKeys keys_;

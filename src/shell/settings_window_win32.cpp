@@ -386,6 +386,9 @@ struct SettingsWindow::Impl {
     const bool visible = model.Visible(id);
     const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
     if (shown != visible) ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
+    // A control a policy locked: greyed, and neither the mouse nor the keyboard reaches it.
+    const bool enabled = model.Enabled(id);
+    if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled);
     syncing = false;
   }
 

@@ -265,7 +265,8 @@ int Swipe(const std::wstring& args) {
   return type_target::RunProcess(L"\"" + SwipeExe() + L"\" " + args, 20000);
 }
 
-Program::Program() : config_(TempFile(L".cfg")), journal_(TempFile(L".journal")) {}
+Program::Program(std::wstring exe)
+    : exe_(std::move(exe)), config_(TempFile(L".cfg")), journal_(TempFile(L".journal")) {}
 
 Program::~Program() {
   End();
@@ -284,7 +285,7 @@ bool Program::Start(const std::vector<std::string>& sim_config) {
   if (!Configure(sim_config)) return false;
   // The child inherits the variable; the reader it creates reads the file named there.
   SetEnvironmentVariableW(kSimConfigVariable, config_.c_str());
-  process_ = type_target::StartProcess(L"\"" + ProgramExe() + L"\"", &pid_);
+  process_ = type_target::StartProcess(L"\"" + exe_ + L"\"", &pid_);
   SetEnvironmentVariableW(kSimConfigVariable, nullptr);
   return process_ != nullptr;
 }

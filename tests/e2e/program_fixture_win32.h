@@ -74,7 +74,8 @@ int Swipe(const std::wstring& args);
 // One run of ZANKeyboardWedge.exe, with the simulated reader journalling to a file of its own.
 class Program {
  public:
-  Program();
+  // `exe`: the executable to run, the build's by default (an installed copy, say).
+  explicit Program(std::wstring exe = ProgramExe());
   ~Program();  // ends the program if it still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -103,7 +104,7 @@ class Program {
  private:
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
-  std::wstring config_, journal_;
+  std::wstring exe_, config_, journal_;
 };
 
 // The steps every test of the program shares.

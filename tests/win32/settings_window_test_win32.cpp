@@ -58,8 +58,9 @@ RECT RectInParent(HWND child) {
 struct RecordingOwner : shell::WindowOwner {
   void mnuSettings_Click() override { ++settings; }
   void mnuExit_Click() override { ++exits; }
+  void mnuReconnect_Click() override { ++reconnects; }
   void Form_Unload(std::int16_t mode) override { unloads.push_back(mode); }
-  int settings = 0, exits = 0;
+  int settings = 0, exits = 0, reconnects = 0;
   std::vector<std::int16_t> unloads;
 };
 
@@ -286,18 +287,22 @@ TEST_F(SettingsWindowTest, SentinelButtonsCarryTheirToolTips) {
 TEST_F(SettingsWindowTest, PopupMenuAndIcons) {
   HMENU menu = window.PopupMenu();
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(GetMenuItemCount(menu), 3);
+  ASSERT_EQ(GetMenuItemCount(menu), 4);
   wchar_t text[32];
   GetMenuStringW(menu, 0, text, 32, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Settings");
   EXPECT_EQ(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
   GetMenuStringW(menu, 2, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Reconnect card reader");
+  GetMenuStringW(menu, 3, text, 32, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Exit");
   EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), shell::SettingsWindow::kCmdSettings);
 
   SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdSettings, 0);
+  SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdReconnect, 0);
   SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdExit, 0);
   EXPECT_EQ(owner.settings, 1);
+  EXPECT_EQ(owner.reconnects, 1);
   EXPECT_EQ(owner.exits, 1);
 
   for (auto [which, size] : {std::pair<WPARAM, LONG>{ICON_BIG, 32}, {ICON_SMALL, 16}}) {
