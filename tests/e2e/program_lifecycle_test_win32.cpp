@@ -330,7 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderState{"NoDevice", {"nodevice"}, L"ZAN MCR - card reader not found (OposENoexist)"},
         ReaderState{"ClaimedByAnother", {"result=36,102"},
                     L"ZAN MCR - card reader in use by another program (OposEClaimed)"},
-        ReaderState{"NotInstalled", {"nocreate"}, L"ZAN MCR - card reader software not installed"}),
+        ReaderState{"NotInstalled", {"nocreate"}, L"ZAN MCR - card reader software not installed"},
+        ReaderState{"FailsEveryCall", {"failinvoke"}, L"ZAN MCR - card reader not responding"}),
     [](const ::testing::TestParamInfo<ReaderState>& info) { return std::string(info.param.name); });
 
 // "Reconnect card reader" in the icon's menu: the stop sequence, then the start sequence as at
