@@ -33,7 +33,8 @@ class SettingsWindow : public FormView {
   // controls, which show the model as it is by then. Show creates them if nobody did.
   bool CreateFrame();
   void CreateControls();
-  // Shows the window (restored when minimised) and brings it to the front.
+  // Shows the window (restored when minimised) and brings it to the front; a window that was
+  // hidden opens with the focus on its first control in tab order.
   void Show();
   // An unload by the program (1), by log-off or shut-down (2) or by a task manager (3): runs
   // Form_QueryUnload, then, unless cancelled, on_unload and destroys the window. The close box
