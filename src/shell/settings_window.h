@@ -36,6 +36,10 @@ class SettingsWindow : public FormView {
   // Shows the window (restored when minimised) and brings it to the front; a window that was
   // hidden opens with the focus on its first control in tab order.
   void Show();
+  // Has the settings window of another running copy of the program (in this session) show
+  // itself as its "Settings" command does, to the front. False when there is none or it did not
+  // answer. The window answers such a request with on_settings.
+  static bool ShowRunningCopy();
   // An unload by the program (1), by log-off or shut-down (2) or by a task manager (3): runs
   // Form_QueryUnload, then, unless cancelled, on_unload and destroys the window. The close box
   // runs the same with 0. True when the window was unloaded.
@@ -51,7 +55,7 @@ class SettingsWindow : public FormView {
   // The window's dots per inch, which its layout follows.
   unsigned Dpi() const;
 
-  std::function<void()> on_settings;                   // "Settings" chosen
+  std::function<void()> on_settings;                   // "Settings" chosen, here or by a second start
   std::function<void()> on_exit;                       // "Exit" chosen
   std::function<void(std::int16_t UnloadMode)> on_unload;  // the unload goes ahead
   std::function<void()> on_hide;                       // a rule hid the window

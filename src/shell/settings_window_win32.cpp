@@ -18,6 +18,12 @@ namespace {
 constexpr wchar_t kClassName[] = L"ZANKeyboardWedgeForm1";
 constexpr int kFirstControlId = 1000;
 
+// Asks a running copy's window to show itself, as its menu's "Settings" does.
+UINT ShowSettingsMessage() {
+  static const UINT message = RegisterWindowMessageW(L"ZANKeyboardWedge.ShowSettings");
+  return message;
+}
+
 // A GDI object or window owned by one place, released when it goes.
 template <typename H, BOOL(WINAPI* Release)(H)>
 class Unique {
@@ -145,6 +151,10 @@ struct SettingsWindow::Impl {
 
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
     if (self.on_message && self.on_message(msg, wp, lp)) return 0;
+    if (msg == ShowSettingsMessage()) {  // a second start hands the user over to this copy
+      if (self.on_settings) self.on_settings();
+      return TRUE;
+    }
     switch (msg) {
       case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
       case WM_ACTIVATE:
@@ -425,6 +435,24 @@ void SettingsWindow::Show() {
   ShowWindow(hwnd, IsIconic(hwnd) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd);
   if (GetActiveWindow() == hwnd) impl_->keys.RestoreFocus();
+}
+
+bool SettingsWindow::ShowRunningCopy() {
+  const DWORD self = GetCurrentProcessId();
+  HWND other = nullptr;
+  while ((other = FindWindowExW(nullptr, other, kClassName, nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(other, &pid);
+    if (pid == self) continue;
+    // Windows lets only the process the user is working with bring a window to the front; this
+    // one is (its user has just confirmed its message), and lends the right to the running copy.
+    AllowSetForegroundWindow(pid);
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(other, ShowSettingsMessage(), 0, 0, SMTO_ABORTIFHUNG, 5000,
+                               &answer) != 0 &&
+           answer == TRUE;
+  }
+  return false;
 }
 
 bool SettingsWindow::Unload(std::int16_t UnloadMode) {
