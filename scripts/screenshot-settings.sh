@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the settings window, as Wine draws it on a virtual display, at
-# 100 % and 150 % scaling: docs/settings-100.png and docs/settings-150.png; and at 100 % with
+# 100 % and 150 % scaling: docs/settings-100.png and docs/settings-150.png; at 100 %, the window
+# after the Enter choice was made with the keyboard: docs/settings-keyboard.png; and at 100 % with
 # four settings locked by Group Policy: docs/settings-policy.png.
 # It uses the project's Wine prefix and takes back the display settings and policies it makes there
 # when it ends; the window shows the settings stored in that prefix (none after a test run: the
@@ -31,7 +32,7 @@ zan_session_start
 # No window manager runs on the virtual display: let Wine draw the title bar and border itself.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 
-shoot() {  # dots per inch, output file
+shoot() {  # dots per inch, output file, keys pressed at the window first (xdotool's names)
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
   wine "$demo" --quit-after 8000 >/dev/null 2>&1 &
   local pid=$! wid= i
@@ -42,6 +43,11 @@ shoot() {  # dots per inch, output file
   done
   [ -n "$wid" ] || { echo "the settings window did not appear" >&2; return 1; }
   sleep 1.5  # let it paint
+  if [ -n "${3:-}" ]; then
+    # shellcheck disable=SC2086  # one key name a word
+    xdotool key --delay 300 $3
+    sleep 1
+  fi
   import -window "$wid" -strip "$2"
   wait "$pid" || true
   echo "-- $2: $(identify -format '%wx%h' "$2") at $1 dpi"
@@ -49,6 +55,9 @@ shoot() {  # dots per inch, output file
 
 shoot 96 docs/settings-100.png
 shoot 144 docs/settings-150.png
+# The window opens with the focus on "No Carriage Return" (the defaults); Down goes round the
+# Enter frame's options and chooses each: "Carriage Return with Track Data", then "with Card Data".
+shoot 96 docs/settings-keyboard.png "Down Down"
 
 # Sentinels, the Enter and track 3 set by the machine's policies: their controls greyed.
 for value in SendSentinels=0 CarriageReturn=0 SendTrack3=0 RunAtStartup=1; do

@@ -14,6 +14,7 @@
 #include "settings/settings_table.h"
 #include "shell/form_model.h"
 #include "shell/lifecycle.h"
+#include "shell/message_box.h"
 #include "shell/message_pump.h"
 #include "shell/settings_window.h"
 #include "shell/single_instance.h"
@@ -94,8 +95,11 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     instance_ = std::make_unique<SingleInstance>(kInstanceName);
     return instance_->AlreadyRunning();
   }
+  // Once the user has read it, the running copy's window comes forward: that is what they
+  // started the program for.
   void ShowAlreadyRunning() override {
-    MessageBoxW(nullptr, L"Already Running", settings::kAppTitle, MB_OK);
+    ShowMessage(L"Already Running");
+    SettingsWindow::ShowRunningCopy();
   }
   void HideTestArea() override { model_.HideTestArea(); }
   void AddTrayIcon() override {

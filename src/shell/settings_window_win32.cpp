@@ -9,6 +9,8 @@
 
 #include "platform/raii_win32.h"
 #include "shell/app_icon.h"
+#include "shell/settings_keys_win32.h"
+#include "shell/settings_layout_win32.h"
 #include "shell/settings_window.h"
 
 namespace shell {
@@ -21,6 +23,12 @@ using platform::UniqueFont;
 using platform::UniqueIcon;
 using platform::UniqueMenu;
 using platform::UniqueWindow;
+
+// Asks a running copy's window to show itself, as its menu's "Settings" does.
+UINT ShowSettingsMessage() {
+  static const UINT message = RegisterWindowMessageW(L"ZANKeyboardWedge.ShowSettings");
+  return message;
+}
 
 template <typename Fn>
 Fn User32(const char* name) {
@@ -61,12 +69,17 @@ const wchar_t* ClassOf(ControlKind kind) {
   }
 }
 
+bool HasCheckMark(ControlKind kind) {
+  return kind == ControlKind::CheckBox || kind == ControlKind::OptionButton;
+}
+
 DWORD StyleOf(ControlKind kind) {
   switch (kind) {
     case ControlKind::Frame: return BS_GROUPBOX;
-    // Not the automatic kinds: a click only tells the model, which decides the new state.
+    // Not the automatic kinds: a click only tells the model, which decides the new state. An
+    // option button is a tab stop while it is selected (Sync keeps it so).
     case ControlKind::CheckBox: return BS_3STATE | WS_TABSTOP;
-    case ControlKind::OptionButton: return BS_RADIOBUTTON | WS_TABSTOP;
+    case ControlKind::OptionButton: return BS_RADIOBUTTON;
     case ControlKind::Label: return SS_RIGHT | SS_NOPREFIX;
     case ControlKind::TextBox: return ES_AUTOHSCROLL | WS_TABSTOP;
     case ControlKind::CommandButton: return BS_PUSHBUTTON | WS_TABSTOP;
@@ -95,6 +108,7 @@ struct SettingsWindow::Impl {
   WindowOwner* owner;
   HWND hwnd = nullptr;
   std::array<HWND, kControlCount> controls{};
+  SettingsKeys keys{hwnd, controls, model};
   UniqueWindow tool_tips;
   UniqueFont font;
   UniqueIcon big_icon;
@@ -120,8 +134,20 @@ struct SettingsWindow::Impl {
 
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
     if (owner && owner->PreviewMessage(msg, wp, lp)) return 0;
+    if (msg == ShowSettingsMessage()) {  // a second start hands the user over to this copy
+      if (owner) owner->mnuSettings_Click();
+      return TRUE;
+    }
     switch (msg) {
       case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
+      case WM_ACTIVATE:
+        if (LOWORD(wp) == WA_INACTIVE) {
+          keys.KeepFocus();
+        } else if (!HIWORD(wp)) {
+          keys.RestoreFocus();
+          return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
       case WM_SYSCOMMAND:
         // The close box, the system menu's Close and Alt+F4: the user closes the window.
         if ((wp & 0xFFF0) == SC_CLOSE) {
@@ -166,6 +192,7 @@ struct SettingsWindow::Impl {
     const LONG style = GetWindowLongW(from, GWL_STYLE);
     if (code == BN_CLICKED && (!(style & WS_VISIBLE) || (style & WS_DISABLED))) return;
     if (code == BN_CLICKED) {
+      if (keys.MovingFocus()) return;
       model.UserClick(ctl);
     } else if (code == EN_CHANGE && !syncing) {
       model.TextEdited(ctl, TextOf(from));
@@ -217,37 +244,21 @@ struct SettingsWindow::Impl {
   void Layout() {
     HDC dc = GetDC(hwnd);
     HGDIOBJ old_font = SelectObject(dc, font.get());
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    for (const ControlDesign& design : kControls) {
-      HWND control = controls[static_cast<int>(design.id)];
-      int left = design.pos.left;
-      int top = design.pos.top;
-      int width = Px(design.pos.width);
-      const int height = Px(design.pos.height);
-      if (design.container != Ctl::None) {
-        const Twips frame = Design(design.container).pos;
-        left += frame.left;
-        top += frame.top;
-        // A font wider than the one the window was designed with (Wine's) may not fit a caption
-        // on its line: let the box grow up to the frame's inner edge.
-        SIZE text{};
-        GetTextExtentPoint32W(dc, design.caption, static_cast<int>(std::wcslen(design.caption)), &text);
-        const int needed = text.cx + Px(360);  // the check mark and its gap
-        const int room = Px(frame.width - design.pos.left - 60);
-        width = std::max(width, std::min(needed, room));
-      }
-      // Wrap a caption that still does not fit only where the box has room for two lines.
-      if (design.kind == ControlKind::CheckBox || design.kind == ControlKind::OptionButton) {
-        LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE);
-        if (height >= 2 * (tm.tmHeight - tm.tmInternalLeading)) style |= BS_MULTILINE;
-        SetWindowLongPtrW(control, GWL_STYLE, style);
-      }
-      SetWindowPos(control, nullptr, Px(left), Px(top), width, height,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    }
+    const std::array<ControlPlace, kControlCount> places = PlaceControls(dc, dpi);
     SelectObject(dc, old_font);
     ReleaseDC(hwnd, dc);
+    for (int i = 0; i < kControlCount; ++i) {
+      HWND control = controls[i];
+      const ControlPlace& place = places[i];
+      if (HasCheckMark(kControls[i].kind)) {
+        LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE);
+        if (place.multiline) style |= BS_MULTILINE;
+        SetWindowLongPtrW(control, GWL_STYLE, style);
+      }
+      const RECT& r = place.rect;
+      SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
   }
 
   bool CreateFrame() {
@@ -306,15 +317,10 @@ struct SettingsWindow::Impl {
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(),
               [](int a, int b) { return kControls[a].tab_index < kControls[b].tab_index; });
-    const ControlDesign* previous = nullptr;
     for (int index : order) {
       const ControlDesign& design = kControls[index];
-      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | StyleOf(design.kind);
-      // Option buttons of one frame that follow each other form one group for the arrow keys.
-      const bool continues_group = design.kind == ControlKind::OptionButton && previous &&
-                                   previous->kind == ControlKind::OptionButton &&
-                                   previous->container == design.container;
-      if (!continues_group) style |= WS_GROUP;
+      // Every control a group of its own: the frames' arrow keys are SettingsKeys' business.
+      DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_GROUP | StyleOf(design.kind);
       if (model.Visible(design.id)) style |= WS_VISIBLE;
       const DWORD ex_style = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
       HWND control = CreateWindowExW(
@@ -322,9 +328,9 @@ struct SettingsWindow::Impl {
           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance,
           nullptr);
       controls[index] = control;
-      previous = &design;
-      Sync(design.id);
+      if (HasCheckMark(design.kind) && design.container != Ctl::None) keys.Attach(design.id);
     }
+    for (const ControlDesign& design : kControls) Sync(design.id);
     for (const ControlDesign& design : kControls) {
       if (design.kind == ControlKind::Frame) {
         SetWindowPos(controls[static_cast<int>(design.id)], HWND_BOTTOM, 0, 0, 0, 0,
@@ -373,6 +379,7 @@ struct SettingsWindow::Impl {
       SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(model.Value(id)), 0);
     } else if (design.kind == ControlKind::OptionButton) {
       SendMessageW(control, BM_SETCHECK, model.Value(id) ? BST_CHECKED : BST_UNCHECKED, 0);
+      keys.KeepGroupTabStop(design.container);
     } else if (design.kind == ControlKind::TextBox) {
       // A hidden box holds no text: the card handler fills the test area on every card, and
       // a box nobody sees should neither cost an edit control's work nor keep track data where
@@ -415,10 +422,31 @@ bool SettingsWindow::CreateFrame() { return impl_->hwnd || impl_->CreateFrame();
 void SettingsWindow::CreateControls() { impl_->CreateControls(); }
 
 void SettingsWindow::Show() {
-  if (!impl_->hwnd) return;
+  HWND hwnd = impl_->hwnd;
+  if (!hwnd) return;
   CreateControls();
-  ShowWindow(impl_->hwnd, IsIconic(impl_->hwnd) ? SW_RESTORE : SW_SHOW);
-  SetForegroundWindow(impl_->hwnd);
+  if (!IsWindowVisible(hwnd)) impl_->keys.ForgetFocus();
+  ShowWindow(hwnd, IsIconic(hwnd) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(hwnd);
+  if (GetActiveWindow() == hwnd) impl_->keys.RestoreFocus();
+}
+
+bool SettingsWindow::ShowRunningCopy() {
+  const DWORD self = GetCurrentProcessId();
+  HWND other = nullptr;
+  while ((other = FindWindowExW(nullptr, other, kClassName, nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(other, &pid);
+    if (pid == self) continue;
+    // Windows lets only the process the user is working with bring a window to the front; this
+    // one is (its user has just confirmed its message), and lends the right to the running copy.
+    AllowSetForegroundWindow(pid);
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(other, ShowSettingsMessage(), 0, 0, SMTO_ABORTIFHUNG, 5000,
+                               &answer) != 0 &&
+           answer == TRUE;
+  }
+  return false;
 }
 
 bool SettingsWindow::Unload(std::int16_t UnloadMode) {

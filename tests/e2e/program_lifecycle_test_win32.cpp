@@ -136,6 +136,29 @@ TEST_F(ProgramLifecycle, ExitChosenWithTheKeyboardRemovesTheLogOnEntry) {
   ExpectShutDown(program, window, SavedFrom(stored), false);
 }
 
+// The width a window's caption needs for its text, its close box and an icon, with the
+// caption font Windows reports.
+int CaptionNeeds(HWND window) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  wchar_t caption[256] = {};
+  const int length = GetWindowTextW(window, caption, 256);
+  HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old_font = SelectObject(dc, font);
+  SIZE text{};
+  GetTextExtentPoint32W(dc, caption, length, &text);
+  SelectObject(dc, old_font);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  return (outer.right - outer.left - client.right) + text.cx + metrics.iCaptionWidth +
+         GetSystemMetrics(SM_CXSMICON);
+}
+
 TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
   const StoredSettings stored =
       Settings({L"1", L"1", L"False", L"False", L"True", L"1", L"0", L"0", L"False", L"True"});
@@ -151,7 +174,7 @@ TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
   HWND box = nullptr;
   ASSERT_TRUE(e2e::WaitFor(
       [&] {
-        for (HWND w : e2e::WindowsOf(second.pid(), L"#32770", L"ZANKeyboardWedge")) {
+        for (HWND w : e2e::WindowsOf(second.pid(), L"#32770", L"ZAN Keyboard Wedge")) {
           if (IsWindowVisible(w)) box = w;
         }
         return box != nullptr;
@@ -161,6 +184,9 @@ TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
   const std::vector<std::wstring> texts = e2e::ChildTexts(box, L"Static");
   EXPECT_NE(std::find(texts.begin(), texts.end(), L"Already Running"), texts.end());
   EXPECT_EQ(e2e::ChildTexts(box, L"Button"), std::vector<std::wstring>{L"OK"});
+  RECT box_rect{};
+  GetWindowRect(box, &box_rect);
+  EXPECT_GE(box_rect.right - box_rect.left, CaptionNeeds(box)) << "the caption is cut";
   // While the box is up the second start has added no icon.
   for (HWND w : e2e::WindowsOf(second.pid(), L"ZANKeyboardWedgeForm1")) {
     EXPECT_FALSE(e2e::TrayIconShown(w));
@@ -171,7 +197,12 @@ TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
   ASSERT_TRUE(second.WaitExit(10000).has_value()) << "the second start did not end after OK";
   EXPECT_TRUE(second.Journal().empty()) << "the second start touched a reader";
 
-  // The first runs on, untouched: its icon, its reader, the stored values.
+  // The first runs on, its settings window brought to the front for the user; nothing else
+  // touched: its icon, its reader, the stored values.
+  EXPECT_TRUE(e2e::WaitFor([&] { return GetForegroundWindow() == window; }, 5000))
+      << "the running copy's window did not come to the front";
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_FALSE(IsIconic(window));
   EXPECT_TRUE(program.Running());
   EXPECT_TRUE(e2e::TrayIconShown(window));
   EXPECT_EQ(e2e::TrayIconWindows().size(), icons);

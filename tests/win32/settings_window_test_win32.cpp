@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/settings_table.h"
@@ -63,6 +65,13 @@ struct RecordingOwner : shell::WindowOwner {
   int settings = 0, exits = 0, reconnects = 0;
   std::vector<std::int16_t> unloads;
 };
+
+// A control's name in the layout, with its index in its control array.
+std::string Name(Ctl id) {
+  const shell::ControlDesign& design = shell::Design(id);
+  std::string name(design.name, design.name + wcslen(design.name));
+  return design.index < 0 ? name : name + "(" + std::to_string(design.index) + ")";
+}
 
 class SettingsWindowTest : public ::testing::Test {
  protected:
@@ -132,7 +141,7 @@ TEST_F(SettingsWindowTest, EveryCaptionedControlIsThereWithItsKindPlaceAndFont) 
     const RECT r = RectInParent(control);
     EXPECT_EQ(r.left, Px(left));
     EXPECT_EQ(r.top, Px(top));
-    EXPECT_EQ(r.bottom - r.top, Px(design.pos.height));
+    EXPECT_GE(r.bottom - r.top, Px(design.pos.height));  // a caption may grow, see below
     EXPECT_GE(r.right - r.left, Px(design.pos.width));
     // The default GUI font, not the bold system font.
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
@@ -141,6 +150,56 @@ TEST_F(SettingsWindowTest, EveryCaptionedControlIsThereWithItsKindPlaceAndFont) 
     GetObjectW(font, sizeof lf, &lf);
     EXPECT_STREQ(lf.lfFaceName, gui.lfFaceName);
     EXPECT_LT(lf.lfWeight, FW_BOLD);
+  }
+}
+
+// The check mark's width at a scale, as the system sizes it.
+int CheckMarkWidth(UINT dpi) {
+  using Fn = int(WINAPI*)(int, UINT);
+  const auto for_dpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  return for_dpi ? for_dpi(SM_CXMENUCHECK, dpi) : MulDiv(GetSystemMetrics(SM_CXMENUCHECK), dpi, 96);
+}
+
+// At every scale Windows offers, each caption in a frame, measured with the font the window uses
+// there, fits beside its check mark, and its control lies inside the frame's border.
+TEST_F(SettingsWindowTest, EveryCaptionFitsItsControlAndFrameAtEveryScale) {
+  for (UINT dpi : {96u, 144u, 192u, 288u}) {
+    // What Windows sends when the window moves to a monitor of another scale.
+    RECT suggested;
+    GetWindowRect(window.hwnd(), &suggested);
+    SendMessageW(window.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_EQ(window.Dpi(), dpi);
+    for (const shell::ControlDesign& design : shell::kControls) {
+      if (design.container == Ctl::None) continue;
+      SCOPED_TRACE(testing::Message() << dpi << " dpi, " << Name(design.id));
+      HWND control = Control(design.id);
+      HDC dc = GetDC(control);
+      HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+      // Buttons draw the text half a digit right of the check mark.
+      int digit = 0;
+      GetCharWidth32W(dc, L'0', L'0', &digit);
+      RECT client;
+      GetClientRect(control, &client);
+      const int room = client.right - CheckMarkWidth(dpi) - digit / 2;
+      RECT text{0, 0, room, 0};
+      const bool wraps = (GetWindowLongW(control, GWL_STYLE) & BS_MULTILINE) != 0;
+      DrawTextW(dc, design.caption, -1, &text,
+                DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+      SelectObject(dc, old_font);
+      ReleaseDC(control, dc);
+      EXPECT_LE(text.right, room);
+      EXPECT_LE(text.bottom, client.bottom);
+
+      RECT frame = RectInParent(Control(design.container));
+      InflateRect(&frame, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
+      const RECT r = RectInParent(control);
+      EXPECT_GE(r.left, frame.left);
+      EXPECT_GE(r.top, frame.top);
+      EXPECT_LE(r.right, frame.right);
+      EXPECT_LE(r.bottom, frame.bottom);
+    }
   }
 }
 
@@ -218,6 +277,176 @@ TEST_F(SettingsWindowTest, CardTextIsKeptOnlyWhileTestModeShowsIt) {
   form.SetValue(Ctl::chkTestmode, 0);
   EXPECT_EQ(TextOf(box), L"");
   EXPECT_EQ(form.Text(shell::Text1(6)), L"");
+}
+
+using Stored = std::vector<std::pair<const wchar_t*, const wchar_t*>>;
+
+
+// The window with stored settings, open in front, taking keys pressed at the keyboard as the
+// program's message loop hands them on.
+class KeyboardWindow {
+ public:
+  explicit KeyboardWindow(const Stored& stored, bool test_mode = false) {
+    for (const auto& [key, text] : stored) store.Put(key, text);
+    if (!window.Create()) return;
+    form.HideTestArea();
+    settings::LoadSettings(store, form);
+    if (test_mode) form.SetValue(Ctl::chkTestmode, 1);
+    window.Show();
+    Pump();
+    in_front = GetForegroundWindow() == window.hwnd();
+  }
+
+  void Press(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = key;
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+    Pump();
+  }
+
+  // The control with the focus.
+  std::string Focused() const {
+    HWND focus = GetFocus();
+    for (const shell::ControlDesign& design : shell::kControls) {
+      if (window.ControlWindow(design.id) == focus) return Name(design.id);
+    }
+    if (focus == window.hwnd()) return "(the window itself)";
+    return focus ? "(another window)" : "(nothing)";
+  }
+
+  testing_fakes::MemoryStore store;
+  shell::FormModel form{store};
+  shell::SettingsWindow window{form};
+  bool in_front = false;
+
+ private:
+  void Pump() {
+    const ULONGLONG end = GetTickCount64() + 100;
+    MSG msg;
+    do {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (IsDialogMessageW(window.hwnd(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      Sleep(5);
+    } while (GetTickCount64() < end);
+  }
+};
+
+struct TabOrderCase {
+  const char* name;
+  Stored stored;
+  bool test_mode;
+  std::vector<Ctl> stops;  // where the window opens, then every Tab, round to the first again
+};
+
+// Tab follows the layout's tab indices; a frame's options are one stop, at the selected one.
+TEST(SettingsWindowKeys, OpensAtTheFirstStopAndTabGoesRoundInTabIndexOrder) {
+  const std::vector<Ctl> rest = {Ctl::chkStartup, Ctl::chkHideform, Ctl::optSentinel0,
+                                 Ctl::optTrkFix0, Ctl::optTrkFix1, Ctl::optTrkFix2};
+  auto then = [](std::vector<Ctl> first, const std::vector<Ctl>& more) {
+    first.insert(first.end(), more.begin(), more.end());
+    return first;
+  };
+  const TabOrderCase cases[] = {
+      {"defaults: No Carriage Return", {}, false, then({Ctl::optCR1}, rest)},
+      {"Carriage Return with Track Data", {{L"CR0", L"True"}, {L"CR1", L"False"}}, false,
+       then({Ctl::optCR0}, rest)},
+      {"Carriage Return with Card Data, one track, no sentinels",
+       {{L"CR1", L"False"}, {L"CR2", L"True"}, {L"Trk1", L"0"}, {L"Trk2", L"0"},
+        {L"Sent1", L"False"}, {L"Sent2", L"True"}},
+       false,
+       {Ctl::chkStartup, Ctl::chkHideform, Ctl::optSentinel1, Ctl::optTrkFix0, Ctl::optTrkFix1,
+        Ctl::optTrkFix2, Ctl::optCR2}},
+      {"no Enter choice stored: the frame's first option in tab order",
+       {{L"CR0", L"False"}, {L"CR1", L"False"}}, false, then({Ctl::optCR1}, rest)},
+      {"test mode", {}, true,
+       then({Ctl::Text1_8, Ctl::Text1_0, Ctl::Text1_1, Ctl::Command2, Ctl::Text1_2, Ctl::Text1_4,
+             Ctl::Text1_5, Ctl::Text1_6, Ctl::Text1_7, Ctl::Text1_3, Ctl::optCR1},
+            rest)},
+  };
+  for (const TabOrderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    KeyboardWindow open(c.stored, c.test_mode);
+    ASSERT_TRUE(open.in_front);
+    std::vector<std::string> expected, visited;
+    for (Ctl stop : c.stops) expected.push_back(Name(stop));
+    expected.push_back(Name(c.stops.front()));
+    visited.push_back(open.Focused());
+    for (std::size_t i = 0; i < c.stops.size(); ++i) {
+      open.Press(VK_TAB);
+      visited.push_back(open.Focused());
+    }
+    EXPECT_EQ(visited, expected);
+  }
+}
+
+struct KeyStep {
+  WORD key;
+  Ctl focus;         // has the focus afterwards
+  Ctl watched;       // and holds `value` in the model and on the screen
+  std::int16_t value;
+};
+
+struct GroupCase {
+  const char* name;
+  Stored stored;
+  int tabs;     // from where the window opens to the group
+  Ctl entered;  // the group's control Tab reaches
+  std::vector<KeyStep> steps;
+};
+
+// Every option of a frame is reached by Tab and the arrow keys; an arrow key on an option
+// button selects the one it reaches, through the model and its rules.
+TEST(SettingsWindowKeys, TabReachesEachGroupAndTheArrowKeysMoveAndChoose) {
+  const std::int16_t kOn = -1;
+  const GroupCase cases[] = {
+      {"Enter: the arrows go round all three options and choose each", {}, 0, Ctl::optCR1,
+       {{VK_DOWN, Ctl::optCR0, Ctl::optCR0, kOn},
+        {VK_DOWN, Ctl::optCR2, Ctl::optCR2, kOn},  // Carriage Return with Card Data
+        {VK_DOWN, Ctl::optCR1, Ctl::optCR1, kOn},
+        {VK_UP, Ctl::optCR2, Ctl::optCR2, kOn},
+        {VK_RIGHT, Ctl::optCR1, Ctl::optCR1, kOn},
+        {VK_LEFT, Ctl::optCR2, Ctl::optCR2, kOn}}},
+      {"Enter with Card Data chosen: Tab enters there, the arrows reach the other two",
+       {{L"CR1", L"False"}, {L"CR2", L"True"}}, 6, Ctl::optCR2,
+       {{VK_DOWN, Ctl::optCR1, Ctl::optCR1, kOn},
+        {VK_DOWN, Ctl::optCR0, Ctl::optCR0, kOn},
+        {VK_UP, Ctl::optCR1, Ctl::optCR1, kOn}}},
+      {"sentinels with one track: either can be chosen",
+       {{L"Trk1", L"0"}, {L"Trk2", L"0"}}, 3, Ctl::optSentinel0,
+       {{VK_DOWN, Ctl::optSentinel1, Ctl::optSentinel1, kOn},
+        {VK_UP, Ctl::optSentinel0, Ctl::optSentinel0, kOn}}},
+      {"sentinels with three tracks: the rule keeps Send Sentinels", {}, 3, Ctl::optSentinel0,
+       {{VK_DOWN, Ctl::optSentinel1, Ctl::optSentinel0, kOn},
+        {VK_DOWN, Ctl::optSentinel0, Ctl::optSentinel0, kOn}}},
+      {"tracks: the arrows move through the boxes, Space ticks", {}, 4, Ctl::optTrkFix0,
+       {{VK_DOWN, Ctl::optTrkFix1, Ctl::optTrkFix1, 1},
+        {VK_SPACE, Ctl::optTrkFix1, Ctl::optTrkFix1, 0},
+        {VK_DOWN, Ctl::optTrkFix2, Ctl::optTrkFix2, 1},
+        {VK_DOWN, Ctl::optTrkFix0, Ctl::optTrkFix1, 0},
+        {VK_UP, Ctl::optTrkFix2, Ctl::optTrkFix0, 1}}},
+  };
+  for (const GroupCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    KeyboardWindow open(c.stored);
+    ASSERT_TRUE(open.in_front);
+    for (int i = 0; i < c.tabs; ++i) open.Press(VK_TAB);
+    EXPECT_EQ(open.Focused(), Name(c.entered));
+    for (const KeyStep& step : c.steps) {
+      SCOPED_TRACE(testing::Message() << "key " << step.key << " to " << Name(step.focus));
+      open.Press(step.key);
+      EXPECT_EQ(open.Focused(), Name(step.focus));
+      EXPECT_EQ(open.form.Value(step.watched), step.value);
+      const LRESULT shown =
+          SendMessageW(open.window.ControlWindow(step.watched), BM_GETCHECK, 0, 0);
+      EXPECT_EQ(shown, step.value == kOn ? BST_CHECKED : step.value);
+    }
+  }
 }
 
 // The program's order: the window, then the start-up sequence, then the controls.
