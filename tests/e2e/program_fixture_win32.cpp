@@ -352,6 +352,8 @@ void ProgramTest::SetUp() {
 }
 
 void ProgramTest::TearDown() {
+  // The programs first: each saves its settings as it ends.
+  for (Program* program : started_) program->End();
   WriteStoredSettings(saved_settings_);
   // A Run entry left behind would start the program whenever the Wine prefix starts.
   if (saved_run_entry_) {
@@ -364,6 +366,7 @@ void ProgramTest::TearDown() {
 void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
                             const std::vector<std::string>& sim_config, bool with_reader) {
   WriteStoredSettings(settings);
+  started_.push_back(&program);
   ASSERT_TRUE(program.Start(sim_config));
   ASSERT_TRUE(program.WaitReady(20000, with_reader)) << "the program did not open its reader";
 }

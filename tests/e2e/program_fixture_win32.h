@@ -125,6 +125,7 @@ class ProgramTest : public ::testing::Test {
   void ExpectShutDown(Program& program, HWND window, const StoredSettings& saved, bool run_entry);
 
  private:
+  std::vector<Program*> started_;  // by StartWith; ended before the values are put back
   StoredSettings saved_settings_;
   std::optional<std::wstring> saved_run_entry_;
 };
