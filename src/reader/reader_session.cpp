@@ -5,18 +5,38 @@
 namespace reader {
 namespace {
 
-struct CodeName {
+// The OPOS result codes the program knows: their names, and what each means to someone at the
+// till when a start step is refused with it.
+struct KnownCode {
   std::int32_t code;
-  const wchar_t* name;
+  const wchar_t* name;   // nullptr: named by its extended code
+  const wchar_t* words;
 };
 
-constexpr CodeName kCodeNames[] = {
-    {0, L"OposSuccess"},     {101, L"OposEClosed"},     {102, L"OposEClaimed"},
-    {103, L"OposENotclaimed"}, {104, L"OposENoservice"}, {105, L"OposEDisabled"},
-    {106, L"OposEIllegal"},  {107, L"OposENohardware"}, {108, L"OposEOffline"},
-    {109, L"OposENoexist"},  {110, L"OposEExists"},     {111, L"OposEFailure"},
-    {112, L"OposETimeout"},  {113, L"OposEBusy"},
+constexpr KnownCode kKnownCodes[] = {
+    {0, L"OposSuccess", L"card reader ready"},
+    {101, L"OposEClosed", L"card reader not open"},
+    {102, L"OposEClaimed", L"card reader in use by another program"},
+    {103, L"OposENotclaimed", L"card reader not claimed"},
+    {104, L"OposENoservice", L"card reader driver not found"},
+    {105, L"OposEDisabled", L"card reader disabled"},
+    {106, L"OposEIllegal", L"card reader refused a setting"},
+    {107, L"OposENohardware", L"card reader not connected"},
+    {108, L"OposEOffline", L"card reader offline"},
+    {109, L"OposENoexist", L"card reader not found"},
+    {110, L"OposEExists", L"card reader not ready"},
+    {111, L"OposEFailure", L"card reader failed"},
+    {112, L"OposETimeout", L"card reader did not answer"},
+    {113, L"OposEBusy", L"card reader busy"},
+    {kOposEExtended, nullptr, L"card reader error"},
 };
+
+const KnownCode* Find(std::int32_t code) {
+  for (const KnownCode& entry : kKnownCodes) {
+    if (entry.code == code) return &entry;
+  }
+  return nullptr;
+}
 
 // The magnetic stripe reader's extended codes for start sentinel, end sentinel, parity and LRC
 // errors: after a 114 the name already kept is left as it is for these.
@@ -28,10 +48,13 @@ void Ignore(bool) {}
 }  // namespace
 
 const wchar_t* ResultCodeName(std::int32_t code) {
-  for (const CodeName& entry : kCodeNames) {
-    if (entry.code == code) return entry.name;
-  }
-  return nullptr;
+  const KnownCode* known = Find(code);
+  return known ? known->name : nullptr;
+}
+
+const wchar_t* ResultCodeWords(std::int32_t code) {
+  const KnownCode* known = Find(code);
+  return known ? known->words : L"card reader not ready";
 }
 
 void ReaderSession::Start(ReaderDispatch& msr) {

@@ -49,5 +49,7 @@ class ReaderSession {
 
 // The OPOS name of a result code from 0 and 101 to 113, or nullptr for any other code.
 const wchar_t* ResultCodeName(std::int32_t code);
+// What a result code means to the user, in a few plain words ("card reader not found").
+const wchar_t* ResultCodeWords(std::int32_t code);
 
 }  // namespace reader
