@@ -49,7 +49,8 @@ std::optional<std::int16_t> ParseOption(const std::wstring& text);
 std::wstring SettingText(SettingKind kind, std::int16_t value);
 
 // Loads every setting into its control, in table order. A stored text that does not convert is
-// replaced by the row's default, so a damaged store never stops the start.
+// replaced by the row's default, so a damaged store never stops the start; an option group left
+// with nothing selected gets its default selection.
 void LoadSettings(SettingsStore& store, SettingControls& controls);
 // Saves every control's value, in table order; all ten keys are written, changed or not.
 void SaveSettings(SettingsStore& store, SettingControls& controls);
