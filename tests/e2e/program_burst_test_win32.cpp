@@ -64,7 +64,8 @@ class CardFile {
   explicit CardFile(const std::vector<Card>& cards) {
     wchar_t dir[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
-    path_ = std::wstring(dir) + L"zan-burst-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    // One name per bitness: a run that was killed leaves its file to the next one to remove.
+    path_ = std::wstring(dir) + L"zan-burst-" + std::to_wstring(sizeof(void*) * 8) + L".txt";
     std::string text;
     for (const Card& c : cards) {
       for (const std::wstring* t : {&c.track1, &c.track2, &c.track3}) {
