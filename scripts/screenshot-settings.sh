@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the settings window, as Wine draws it on a virtual display, at
-# 100 % and 150 % scaling: docs/settings-100.png and docs/settings-150.png.
-# It uses the project's Wine prefix and takes back the display settings it makes there when it
-# ends; the window shows the settings stored in that prefix (none after a test run: the defaults).
+# 100 % and 150 % scaling: docs/settings-100.png and docs/settings-150.png; and at 100 % with
+# four settings locked by Group Policy: docs/settings-policy.png.
+# It uses the project's Wine prefix and takes back the display settings and policies it makes there
+# when it ends; the window shows the settings stored in that prefix (none after a test run: the
+# defaults).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -16,7 +18,9 @@ cmake --preset "$preset" > "build/$preset.configure.log"
 cmake --build --preset "$preset" -j 2 --target zan_settings_demo > "build/$preset.demo.log"
 demo=build/$preset/tools/zan_settings_demo.exe
 
+policy_key='HKLM\Software\Policies\Halvane\ZANKeyboardWedge'
 restore() {
+  wine reg delete "$policy_key" /f >/dev/null 2>&1 || true
   wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1 || true
   zan_session_stop
@@ -45,3 +49,9 @@ shoot() {  # dots per inch, output file
 
 shoot 96 docs/settings-100.png
 shoot 144 docs/settings-150.png
+
+# Sentinels, the Enter and track 3 set by the machine's policies: their controls greyed.
+for value in SendSentinels=0 CarriageReturn=0 SendTrack3=0 RunAtStartup=1; do
+  wine reg add "$policy_key" /v "${value%=*}" /t REG_DWORD /d "${value#*=}" /f >/dev/null 2>&1
+done
+shoot 96 docs/settings-policy.png

@@ -7,7 +7,8 @@
 zan_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=$zan_root/build/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder off: shortcuts the tests install must not become menu entries on the host.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 zan_xvfb_pid=
 
 # Decides, once per run (the answer is exported to the scripts and tests started from here),

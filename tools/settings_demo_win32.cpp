@@ -1,5 +1,6 @@
-// Shows the settings window as the program does at start, with the stored settings, for a look
-// at it and for the README's screenshots. Ends when the window hides or "Exit" is chosen.
+// Shows the settings window as the program does at start, with the stored settings and the
+// policies, for a look at it and for the README's screenshots. Ends when the window hides or
+// "Exit" is chosen.
 //   zan_settings_demo [--test-mode] [--quit-after MILLISECONDS]
 #include <windows.h>
 #include <shellapi.h>
@@ -29,13 +30,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   shell::EnablePerMonitorDpiAwareness();
   const auto store = settings::MakeRegistrySettingsStore();
   shell::FormModel form(*store);
-  shell::SettingsWindow window(form);
+  // Hiding the window or choosing "Exit" ends the demo.
+  struct DemoOwner : shell::WindowOwner {
+    void mnuExit_Click() override { PostQuitMessage(0); }
+    void WindowHidden() override { PostQuitMessage(0); }
+  } owner;
+  shell::SettingsWindow window(form, &owner);
   if (!window.Create()) return 1;
   form.HideTestArea();
-  settings::LoadSettings(*store, form);
+  settings::LoadSettings(*store, form,
+                         settings::ReadPolicies(*settings::MakeRegistryPolicySource()));
   form.bFirstPaint = -1;
-  window.on_hide = [] { PostQuitMessage(0); };
-  window.on_exit = [] { PostQuitMessage(0); };
   window.Show();
   if (test_mode) form.SetValue(shell::Ctl::chkTestmode, 1);
   if (quit_after) SetTimer(nullptr, 0, quit_after, nullptr);

@@ -1,9 +1,7 @@
 #pragma once
 // The reader control on Windows: created by its ProgID and driven through IDispatch::Invoke,
-// with its data event forwarded to a callback on the thread that created it.
+// with its data and error events passed to the program on the thread that created it.
 
-#include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "reader/dispatch.h"
@@ -15,18 +13,17 @@ inline constexpr wchar_t kReaderProgId[] = L"MSRLib.MSR";
 
 class ComReader : public ReaderDispatch {
  public:
-  // Receives the data event's Status, on the creating thread.
-  using DataEventCallback = std::function<void(std::int32_t)>;
-
-  // Creates the control and connects to its events. Must run on a single-threaded apartment
-  // (OleInitialize) whose thread pumps messages. Without a control every call simply fails.
-  explicit ComReader(DataEventCallback on_data, const wchar_t* prog_id = kReaderProgId);
+  // Creates the control and connects `events` to its event interface. Must run on a
+  // single-threaded apartment (OleInitialize) whose thread pumps messages. Without a control
+  // every call simply fails. `events` must outlive the reader or its Release.
+  explicit ComReader(ReaderEvents& events, const wchar_t* prog_id = kReaderProgId);
   ~ComReader() override;
   ComReader(const ComReader&) = delete;
   ComReader& operator=(const ComReader&) = delete;
 
   // Disconnects from the events and lets the control go; every later call fails. The stop
-  // sequence runs before this.
+  // sequence runs before this. Never call it from inside one of the control's events: the
+  // control may be freed under its own feet.
   void Release();
 
   bool HasControl() const;

@@ -4,55 +4,20 @@
 
 #include <utility>
 
+#include "platform/raii_win32.h"
 #include "reader/com_reader.h"
 
 namespace reader {
 namespace {
 
-// Owns one COM interface pointer; put() releases what it held first.
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { reset(); }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
+using platform::ComPtr;
+using platform::ExcepInfo;
+using platform::Variant;
 
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T** put() {
-    reset();
-    return &p_;
-  }
-  void** put_void() { return reinterpret_cast<void**>(put()); }
-  void reset() {
-    if (p_) std::exchange(p_, nullptr)->Release();
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-// A VARIANT that clears itself.
-struct Variant : VARIANT {
-  Variant() { VariantInit(this); }
-  ~Variant() { VariantClear(this); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-};
-
-// An EXCEPINFO whose strings are freed.
-struct ExcepInfo : EXCEPINFO {
-  ExcepInfo() : EXCEPINFO{} {}
-  ~ExcepInfo() {
-    SysFreeString(bstrSource);
-    SysFreeString(bstrDescription);
-    SysFreeString(bstrHelpFile);
-  }
-  ExcepInfo(const ExcepInfo&) = delete;
-  ExcepInfo& operator=(const ExcepInfo&) = delete;
-};
+// The reader's event dispinterface: its data and error events. DirectIO (2), OutputComplete (4)
+// and StatusUpdate (5) are accepted and dropped.
+constexpr DISPID kDataEvent = 1;
+constexpr DISPID kErrorEvent = 3;
 
 bool ToVariant(const DispValue& value, Variant& out) {
   if (const auto* s = std::get_if<std::wstring>(&value)) {
@@ -99,14 +64,24 @@ bool FromVariant(VARIANT& in, DispValue& out) {
   return false;
 }
 
-// Receives the control's events; only the data event (1) goes anywhere. DirectIO (2), Error (3)
-// and StatusUpdate (5) are accepted and dropped.
+// The event's argument at `position` (0 is the first) as a 32-bit integer; 0 when missing. An
+// argument may come by value or by reference; VariantChangeType reads both.
+std::int32_t IntArgument(const DISPPARAMS* params, UINT position) {
+  if (!params || position >= params->cArgs) return 0;
+  Variant converted;
+  // Dispatch arguments travel last first.
+  VARIANT& arg = params->rgvarg[params->cArgs - 1 - position];
+  return SUCCEEDED(VariantChangeType(&converted, &arg, 0, VT_I4)) ? converted.lVal : 0;
+}
+
+// Receives the control's events. It answers only for IUnknown, IDispatch and the one event
+// interface it was made for: a connection point for any other interface (a property-change
+// sink, say) would call methods this object does not have.
 class EventSink final : public IDispatch {
  public:
-  explicit EventSink(ComReader::DataEventCallback on_data) : on_data_(std::move(on_data)) {}
+  EventSink(const IID& event_iid, ReaderEvents& events) : event_iid_(event_iid), events_(&events) {}
 
-  void SetEventIid(const IID& iid) { event_iid_ = iid; }
-  void Detach() { on_data_ = nullptr; }
+  void Detach() { events_ = nullptr; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
@@ -136,20 +111,19 @@ class EventSink final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                    EXCEPINFO*, UINT*) override {
-    constexpr DISPID kDataEvent = 1;
-    if (id != kDataEvent || !on_data_) return S_OK;
-    std::int32_t status = 0;
-    if (params && params->cArgs >= 1) {
-      Variant converted;
-      // The Status argument may come by value or by reference; VariantChangeType reads both.
-      if (SUCCEEDED(VariantChangeType(&converted, &params->rgvarg[params->cArgs - 1], 0, VT_I4))) {
-        status = converted.lVal;
-      }
-    }
-    // Keeps the callback alive even if the handler releases the reader while it runs.
-    const ComReader::DataEventCallback on_data = on_data_;
+    if (!events_) return S_OK;
+    // The program may release the reader while an event runs; the sink stays alive until the
+    // event returns.
+    const ComPtr<EventSink> self = ComPtr<EventSink>::Copy(this);
     try {
-      on_data(status);
+      if (id == kDataEvent) {
+        events_->OnDataEvent(IntArgument(params, 0));
+      } else if (id == kErrorEvent) {
+        // ErrorEvent(ResultCode, ResultCodeExtended, ErrorLocus, ErrorResponse): the response,
+        // passed by reference, keeps the value the control chose.
+        events_->OnErrorEvent(IntArgument(params, 0), IntArgument(params, 1),
+                              IntArgument(params, 2));
+      }
     } catch (...) {
       // Nothing may cross back into the control.
     }
@@ -160,17 +134,77 @@ class EventSink final : public IDispatch {
   ~EventSink() = default;
 
   LONG refs_ = 1;
-  IID event_iid_ = IID_NULL;
-  ComReader::DataEventCallback on_data_;
+  IID event_iid_;
+  ReaderEvents* events_;
 };
+
+// The [default, source] dispinterface of a coclass's type information.
+bool DefaultSource(ITypeInfo* coclass, IID& iid) {
+  TYPEATTR* attr = nullptr;
+  if (!coclass || FAILED(coclass->GetTypeAttr(&attr))) return false;
+  const platform::ScopeExit free_attr([&] { coclass->ReleaseTypeAttr(attr); });
+  if (attr->typekind != TKIND_COCLASS) return false;
+  for (UINT i = 0; i < attr->cImplTypes; ++i) {
+    INT flags = 0;
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> source;
+    constexpr INT kDefaultSource = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
+    if (FAILED(coclass->GetImplTypeFlags(i, &flags)) || (flags & kDefaultSource) != kDefaultSource ||
+        FAILED(coclass->GetRefTypeOfImplType(i, &ref)) ||
+        FAILED(coclass->GetRefTypeInfo(ref, source.put()))) {
+      continue;
+    }
+    TYPEATTR* source_attr = nullptr;
+    if (FAILED(source->GetTypeAttr(&source_attr))) return false;
+    const bool is_dispinterface = source_attr->typekind == TKIND_DISPATCH;
+    iid = source_attr->guid;
+    source->ReleaseTypeAttr(source_attr);
+    return is_dispinterface;
+  }
+  return false;
+}
+
+// The control's event interface: what its class information names as the default source, or,
+// for a control without any, the first connection point that is not for property changes.
+bool EventInterface(IDispatch* control, IConnectionPointContainer* container, const CLSID& clsid,
+                    IID& iid) {
+  ComPtr<IProvideClassInfo2> info2;
+  if (SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo2, info2.put_void())) &&
+      SUCCEEDED(info2->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &iid))) {
+    return true;
+  }
+  ComPtr<IProvideClassInfo> info;
+  ComPtr<ITypeInfo> coclass;
+  if (SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo, info.put_void())) &&
+      SUCCEEDED(info->GetClassInfo(coclass.put()))) {
+    return DefaultSource(coclass.get(), iid);
+  }
+  ComPtr<ITypeInfo> dispatch_info;
+  ComPtr<ITypeLib> library;
+  UINT index = 0;
+  if (SUCCEEDED(control->GetTypeInfo(0, LOCALE_USER_DEFAULT, dispatch_info.put())) &&
+      SUCCEEDED(dispatch_info->GetContainingTypeLib(library.put(), &index)) &&
+      SUCCEEDED(library->GetTypeInfoOfGuid(clsid, coclass.put()))) {
+    return DefaultSource(coclass.get(), iid);
+  }
+  ComPtr<IEnumConnectionPoints> points;
+  if (FAILED(container->EnumConnectionPoints(points.put()))) return false;
+  for (;;) {
+    ComPtr<IConnectionPoint> point;
+    ULONG fetched = 0;
+    if (points->Next(1, point.put(), &fetched) != S_OK || fetched != 1) return false;
+    if (SUCCEEDED(point->GetConnectionInterface(&iid)) && !IsEqualIID(iid, IID_IPropertyNotifySink)) {
+      return true;
+    }
+  }
+}
 
 }  // namespace
 
 struct ComReader::Impl {
   ComPtr<IDispatch> control;
-  ComPtr<IConnectionPoint> point;
-  EventSink* sink = nullptr;
-  DWORD cookie = 0;
+  ComPtr<EventSink> sink;
+  platform::AdviseToken connection;
 
   bool Invoke(DispId id, WORD flags, DISPPARAMS& params, VARIANT* result) {
     if (!control) return false;
@@ -181,61 +215,35 @@ struct ComReader::Impl {
     return SUCCEEDED(hr);
   }
 
-  bool Advise(const IID& iid, IConnectionPoint* cp) {
-    sink->SetEventIid(iid);
-    DWORD new_cookie = 0;
-    if (FAILED(cp->Advise(sink, &new_cookie))) return false;
-    cookie = new_cookie;
-    cp->AddRef();
-    *point.put() = cp;
-    return true;
-  }
-
-  void Connect(DataEventCallback on_data) {
+  void Connect(ReaderEvents& events, const CLSID& clsid) {
     ComPtr<IConnectionPointContainer> container;
     if (FAILED(control->QueryInterface(IID_IConnectionPointContainer, container.put_void()))) return;
-    sink = new EventSink(std::move(on_data));
-
-    ComPtr<IProvideClassInfo2> info;
     IID iid = IID_NULL;
-    if (SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo2, info.put_void())) &&
-        SUCCEEDED(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &iid))) {
-      ComPtr<IConnectionPoint> cp;
-      if (SUCCEEDED(container->FindConnectionPoint(iid, cp.put())) && Advise(iid, cp.get())) return;
+    ComPtr<IConnectionPoint> point;
+    if (!EventInterface(control.get(), container.get(), clsid, iid) ||
+        FAILED(container->FindConnectionPoint(iid, point.put()))) {
+      return;
     }
-
-    // No default source named: take the first connection point that accepts us.
-    ComPtr<IEnumConnectionPoints> points;
-    if (FAILED(container->EnumConnectionPoints(points.put()))) return;
-    for (;;) {
-      ComPtr<IConnectionPoint> cp;
-      ULONG fetched = 0;
-      if (points->Next(1, cp.put(), &fetched) != S_OK || fetched != 1) return;
-      if (SUCCEEDED(cp->GetConnectionInterface(&iid)) && Advise(iid, cp.get())) return;
-    }
+    *sink.put() = new EventSink(iid, events);
+    connection.Advise(point.get(), sink.get());
   }
 
   void Disconnect() {
-    if (point) {
-      point->Unadvise(cookie);
-      point.reset();
-    }
-    if (sink) {
-      sink->Detach();
-      std::exchange(sink, nullptr)->Release();
-    }
+    connection.reset();
+    if (sink) sink->Detach();
+    sink.reset();
     control.reset();
   }
 };
 
-ComReader::ComReader(DataEventCallback on_data, const wchar_t* prog_id) : impl_(new Impl) {
+ComReader::ComReader(ReaderEvents& events, const wchar_t* prog_id) : impl_(new Impl) {
   CLSID clsid;
   if (FAILED(CLSIDFromProgID(prog_id, &clsid))) return;
   if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                               IID_IDispatch, impl_->control.put_void()))) {
     return;
   }
-  impl_->Connect(std::move(on_data));
+  impl_->Connect(events, clsid);
 }
 
 ComReader::~ComReader() { impl_->Disconnect(); }
@@ -244,7 +252,7 @@ void ComReader::Release() { impl_->Disconnect(); }
 
 bool ComReader::HasControl() const { return static_cast<bool>(impl_->control); }
 
-bool ComReader::EventsConnected() const { return static_cast<bool>(impl_->point); }
+bool ComReader::EventsConnected() const { return static_cast<bool>(impl_->connection); }
 
 bool ComReader::Call(DispId id, const std::vector<DispValue>& args) {
   // Dispatch arguments travel last first.

@@ -26,4 +26,15 @@ class ReaderDispatch {
   virtual bool Get(DispId id, DispValue& result) = 0;
 };
 
+// The reader control's events the program handles, raised on the thread that created it.
+class ReaderEvents {
+ public:
+  virtual ~ReaderEvents() = default;
+  // A card was read; its data is in the reader's properties until the next card.
+  virtual void OnDataEvent(std::int32_t status) = 0;
+  // A swipe could not be read (or another input error): the reader's result codes and where it
+  // happened. The control's own error response is left as it is.
+  virtual void OnErrorEvent(std::int32_t result, std::int32_t extended, std::int32_t locus) = 0;
+};
+
 }  // namespace reader

@@ -43,6 +43,8 @@ struct ToInt {
 std::optional<std::wstring> GetText(ReaderDispatch& msr, DispId id) {
   DispValue value;
   if (!msr.Get(id, value)) return std::nullopt;
+  // Card data: moved out, never copied, so no stray copy is left behind.
+  if (auto* text = std::get_if<std::wstring>(&value)) return std::move(*text);
   return std::visit(ToText{}, value);
 }
 

@@ -22,8 +22,7 @@ constexpr CodeName kCodeNames[] = {
 // errors: after a 114 the name already kept is left as it is for these.
 bool IsStripeErrorCode(std::int16_t ext) { return ext >= 201 && ext <= 204; }
 
-// A call that fails outright is treated like a step the reader refused: the sequence goes on,
-// and the code read back afterwards tells what there is to know.
+// The stop sequence looks at no outcome.
 void Ignore(bool) {}
 
 }  // namespace
@@ -36,21 +35,36 @@ const wchar_t* ResultCodeName(std::int32_t code) {
 }
 
 void ReaderSession::Start(ReaderDispatch& msr) {
+  problem_.reset();
+  // A call that fails outright is treated like a step the reader refused: the sequence goes on,
+  // and the code read back afterwards tells what there is to know. The first step that did not
+  // succeed is kept, for the program to say what is wrong with the reader.
+  auto note = [&](DispId step, bool called) {
+    if (problem_) return;
+    if (!called) problem_ = StartProblem{step, kUnreadableCode, kUnreadableCode, true};
+    else if (iResult != 0) problem_ = StartProblem{step, iResult, iResultExt, false};
+  };
   auto read_both = [&] {
     iResult = NarrowCode(GetInt(msr, DispId::ResultCode));
     iResultExt = NarrowCode(GetInt(msr, DispId::ResultCodeExtended));
   };
 
-  Ignore(msr.Call(DispId::Open, {std::wstring(kLogicalDeviceName)}));
+  bool called = msr.Call(DispId::Open, {std::wstring(kLogicalDeviceName)});
   read_both();
-  Ignore(msr.Put(DispId::NumericSetting, std::int32_t{1}));
+  opened_ = called && iResult == 0;
+  note(DispId::Open, called);
+  called = msr.Put(DispId::NumericSetting, std::int32_t{1});
   iResult = NarrowCode(GetInt(msr, DispId::ResultCode));  // the extended code is not read here
-  Ignore(msr.Call(DispId::ClaimDevice, {std::int32_t{1000}}));
+  note(DispId::NumericSetting, called);
+  called = msr.Call(DispId::ClaimDevice, {std::int32_t{1000}});
   read_both();
-  Ignore(msr.Put(DispId::DeviceEnabled, true));
+  note(DispId::ClaimDevice, called);
+  called = msr.Put(DispId::DeviceEnabled, true);
   read_both();
-  Ignore(msr.Put(DispId::DataEventEnabled, true));
+  note(DispId::DeviceEnabled, called);
+  called = msr.Put(DispId::DataEventEnabled, true);
   read_both();
+  note(DispId::DataEventEnabled, called);
 }
 
 void ReaderSession::Stop(ReaderDispatch& msr) {

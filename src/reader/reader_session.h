@@ -9,11 +9,21 @@
 
 namespace reader {
 
+// The first step of a start that did not succeed: refused through a result code, or failed
+// outright (`code` then holds kUnreadableCode).
+struct StartProblem {
+  DispId step;
+  std::int16_t code;
+  std::int16_t ext;
+  bool failed_outright;
+};
+
 // The reader's window-level state: the last result codes read and the last name given to one.
 class ReaderSession {
  public:
   // Opens, claims and enables the reader and switches its data events on, reading the result
-  // codes back after every step. Every step runs whatever the previous one gave.
+  // codes back after every step. Every step runs whatever the previous one gave. Forgets what an
+  // earlier start found.
   void Start(ReaderDispatch& msr);
 
   // Disables, releases and closes the reader; looks at no outcome and leaves the codes alone.
@@ -23,9 +33,18 @@ class ReaderSession {
   // unchanged, when a read of the reader that the naming needs fails.
   std::optional<std::wstring> GetErr(const std::int16_t& iCode, ReaderDispatch& msr);
 
+  // True when the last start's Open succeeded: the stop sequence has something to close.
+  bool opened() const { return opened_; }
+  // The first step of the last start that did not succeed; nothing when every step did.
+  const std::optional<StartProblem>& problem() const { return problem_; }
+
   std::int16_t iResult = 0;
   std::int16_t iResultExt = 0;
   std::wstring sErrText;
+
+ private:
+  bool opened_ = false;
+  std::optional<StartProblem> problem_;
 };
 
 // The OPOS name of a result code from 0 and 101 to 113, or nullptr for any other code.

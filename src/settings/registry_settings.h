@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "settings/policies.h"
 #include "settings/run_at_startup.h"
 #include "settings/settings_store.h"
 
@@ -15,6 +16,9 @@ inline constexpr wchar_t kSettingsRoot[] = L"Software\\VB and VBA Program Settin
 
 // The store under HKEY_CURRENT_USER\<root>\<application>\<section>, one REG_SZ value per key.
 std::unique_ptr<SettingsStore> MakeRegistrySettingsStore(const std::wstring& root = kSettingsRoot);
+
+// The policies under HKEY_LOCAL_MACHINE\<key> and HKEY_CURRENT_USER\<key>.
+std::unique_ptr<PolicySource> MakeRegistryPolicySource(const std::wstring& key = kPolicyKeyPath);
 
 // The Run key under HKEY_CURRENT_USER.
 std::unique_ptr<RunKey> MakeRegistryRunKey();

@@ -2,34 +2,13 @@
 
 #include <vector>
 
+#include "platform/raii_win32.h"
 #include "settings/registry_settings.h"
 
 namespace settings {
 namespace {
 
-// An open registry key, closed when it goes.
-class UniqueHkey {
- public:
-  UniqueHkey() = default;
-  ~UniqueHkey() { reset(); }
-  UniqueHkey(const UniqueHkey&) = delete;
-  UniqueHkey& operator=(const UniqueHkey&) = delete;
-
-  HKEY get() const { return key_; }
-  explicit operator bool() const { return key_ != nullptr; }
-  // Closes what it holds and hands out the slot for a call that opens a key.
-  HKEY* put() {
-    reset();
-    return &key_;
-  }
-  void reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
+using UniqueHkey = platform::UniqueKey;
 
 DWORD TextBytes(const std::wstring& text) {
   return static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));  // the NUL included
@@ -89,6 +68,34 @@ class RegistrySettingsStore : public SettingsStore {
   std::wstring root_;
 };
 
+class RegistryPolicySource : public PolicySource {
+ public:
+  explicit RegistryPolicySource(std::wstring key) : key_(std::move(key)) {}
+
+  std::optional<std::uint32_t> ReadDword(PolicyScope scope, const wchar_t* name) override {
+    // Group Policy writes the machine's policies in the 64-bit view of the registry, where a
+    // 32-bit program on 64-bit Windows would not look by itself.
+    HKEY root = scope == PolicyScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    UniqueHkey hkey;
+    if (RegOpenKeyExW(root, key_.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, hkey.put()) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExW(hkey.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value) {
+      return std::nullopt;  // absent, or not what the templates write: ignored
+    }
+    return static_cast<std::uint32_t>(value);
+  }
+
+ private:
+  std::wstring key_;
+};
+
 class RegistryRunKey : public RunKey {
  public:
   bool Open() override {
@@ -118,6 +125,10 @@ class RegistryRunKey : public RunKey {
 
 std::unique_ptr<SettingsStore> MakeRegistrySettingsStore(const std::wstring& root) {
   return std::make_unique<RegistrySettingsStore>(root);
+}
+
+std::unique_ptr<PolicySource> MakeRegistryPolicySource(const std::wstring& key) {
+  return std::make_unique<RegistryPolicySource>(key);
 }
 
 std::unique_ptr<RunKey> MakeRegistryRunKey() { return std::make_unique<RegistryRunKey>(); }

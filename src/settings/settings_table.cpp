@@ -112,8 +112,17 @@ std::wstring SettingText(SettingKind kind, std::int16_t value) {
   return std::to_wstring(value);
 }
 
-void LoadSettings(SettingsStore& store, SettingControls& controls) {
+void LoadSettings(SettingsStore& store, SettingControls& controls, const LockedSettings& locked) {
+  // Locked first: the track/sentinel rule, which runs while the values are assigned, leaves a
+  // locked choice alone.
   for (const SettingRow& row : kSettings) {
+    if (locked.Get(row.setting)) controls.LockSetting(row.setting);
+  }
+  for (const SettingRow& row : kSettings) {
+    if (const std::optional<std::int16_t> value = locked.Get(row.setting)) {
+      controls.AssignSetting(row.setting, *value);
+      continue;
+    }
     const std::wstring text = store.GetSetting(kAppTitle, kSection, row.key, row.default_text);
     // A text that does not convert gets the default; the next save writes a valid text again.
     std::optional<std::int16_t> value = Convert(row.kind, text);
@@ -123,8 +132,9 @@ void LoadSettings(SettingsStore& store, SettingControls& controls) {
   SelectDefaultsOfEmptyGroups(controls);
 }
 
-void SaveSettings(SettingsStore& store, SettingControls& controls) {
+void SaveSettings(SettingsStore& store, SettingControls& controls, const LockedSettings& locked) {
   for (const SettingRow& row : kSettings) {
+    if (locked.Get(row.setting)) continue;
     // A failed write is not reported: the other keys are still written.
     store.SaveSetting(kAppTitle, kSection, row.key,
                       SettingText(row.kind, controls.SettingValue(row.setting)));

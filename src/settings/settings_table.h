@@ -29,6 +29,17 @@ struct SettingRow {
 // In the order of loading and saving.
 extern const std::array<SettingRow, 10> kSettings;
 
+// The values that policies set (see policies.h): a setting that has one is locked to it.
+class LockedSettings {
+ public:
+  std::optional<std::int16_t> Get(Setting which) const { return values_[Index(which)]; }
+  void Lock(Setting which, std::int16_t value) { values_[Index(which)] = value; }
+
+ private:
+  static std::size_t Index(Setting which) { return static_cast<std::size_t>(which); }
+  std::array<std::optional<std::int16_t>, 10> values_;
+};
+
 // The controls that carry the settings.
 class SettingControls {
  public:
@@ -37,6 +48,8 @@ class SettingControls {
   virtual std::int16_t SettingValue(Setting which) = 0;
   // Assigns the control a value as a user's change would, with the click that follows.
   virtual void AssignSetting(Setting which, std::int16_t value) = 0;
+  // A policy sets the setting: its control shows the value but no longer takes the user's changes.
+  virtual void LockSetting(Setting which) = 0;
 };
 
 // A decimal 16-bit integer, blanks around it allowed; nothing when the text is not one.
@@ -50,10 +63,14 @@ std::wstring SettingText(SettingKind kind, std::int16_t value);
 
 // Loads every setting into its control, in table order. A stored text that does not convert is
 // replaced by the row's default, so a damaged store never stops the start; an option group left
-// with nothing selected gets its default selection.
-void LoadSettings(SettingsStore& store, SettingControls& controls);
-// Saves every control's value, in table order; all ten keys are written, changed or not.
-void SaveSettings(SettingsStore& store, SettingControls& controls);
+// with nothing selected gets its default selection. A locked setting takes its policy's value
+// instead, and its control is locked before any value is assigned.
+void LoadSettings(SettingsStore& store, SettingControls& controls,
+                  const LockedSettings& locked = LockedSettings());
+// Saves every control's value, in table order; all ten keys are written, changed or not, except
+// the locked ones: the user's own stored choice is kept for when the policy goes.
+void SaveSettings(SettingsStore& store, SettingControls& controls,
+                  const LockedSettings& locked = LockedSettings());
 
 // The stored "HideOnStart" as a number (default "0"); nothing when the text is not a number.
 std::optional<std::int16_t> StoredHideOnStart(SettingsStore& store);

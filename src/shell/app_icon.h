@@ -1,12 +1,14 @@
 #pragma once
-// The program's icon, drawn in code: a blue card with its magnetic stripe (Windows builds only).
+// The program's icon: a blue card with its magnetic stripe (Windows builds only).
 
 #include "shell/win_handles.h"
 
 namespace shell {
 
-// A new icon of size x size pixels (32 for the window, 16 for the notification area); the caller
-// destroys it. nullptr on failure.
-HICON CreateAppIcon(int size);
+// A new icon of size x size pixels (32 for the window, 16 for the notification area): the image of
+// that size of the executable's icon resource 1, or, in a program without one, drawn in code;
+// `greyed` gives it in greys (the card reader is not ready). The caller destroys it. nullptr on
+// failure.
+HICON CreateAppIcon(int size, bool greyed = false);
 
 }  // namespace shell

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "shell/app_icon.h"
 
 namespace shell {
@@ -15,9 +17,8 @@ void Fill(HDC dc, int size, int left, int top, int right, int bottom, COLORREF c
   DeleteObject(brush);
 }
 
-}  // namespace
-
-HICON CreateAppIcon(int size) {
+// The card drawn in code, for programs without the icon resource (tests and tools).
+HICON DrawAppIcon(int size) {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   HBITMAP colour = CreateCompatibleBitmap(screen, size, size);
@@ -49,6 +50,51 @@ HICON CreateAppIcon(int size) {
   if (colour) DeleteObject(colour);
   if (dc) DeleteDC(dc);
   return icon;
+}
+
+// A copy of `icon` in greys, a little lighter, as a disabled image is; what is transparent stays
+// so (fully transparent black, in icons with and without an alpha channel).
+HICON GreyedCopy(HICON icon, int size) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return nullptr;
+  HICON greyed = nullptr;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = size;
+  bi.bmiHeader.biHeight = -size;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> pixels(static_cast<std::size_t>(size) * size);
+  HDC screen = GetDC(nullptr);
+  if (info.hbmColor && GetDIBits(screen, info.hbmColor, 0, size, pixels.data(), &bi, DIB_RGB_COLORS) == size) {
+    for (DWORD& p : pixels) {
+      if (p == 0) continue;
+      const DWORD red = p >> 16 & 0xFF, green = p >> 8 & 0xFF, blue = p & 0xFF;  // 0xAARRGGBB
+      const DWORD y = (red * 30 + green * 59 + blue * 11) / 100;
+      const DWORD grey = 96 + y * 5 / 8;
+      p = (p & 0xFF000000u) | grey << 16 | grey << 8 | grey;
+    }
+    if (SetDIBits(screen, info.hbmColor, 0, size, pixels.data(), &bi, DIB_RGB_COLORS) == size) {
+      greyed = CreateIconIndirect(&info);  // copies both bitmaps
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return greyed;
+}
+
+}  // namespace
+
+HICON CreateAppIcon(int size, bool greyed) {
+  HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                             IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  if (!icon) icon = DrawAppIcon(size);
+  if (!greyed || !icon) return icon;
+  HICON grey = GreyedCopy(icon, size);
+  DestroyIcon(icon);
+  return grey;
 }
 
 }  // namespace shell

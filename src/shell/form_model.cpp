@@ -1,5 +1,7 @@
 #include "shell/form_model.h"
 
+#include "wedge/wipe.h"
+
 namespace shell {
 namespace {
 
@@ -50,6 +52,7 @@ bool FormModel::SetValue(Ctl id, std::int16_t value) {
 }
 
 void FormModel::UserClick(Ctl id) {
+  if (!Enabled(id)) return;
   switch (Design(id).kind) {
     case ControlKind::CheckBox: SetValue(id, Value(id) == 1 ? 0 : 1); break;
     case ControlKind::OptionButton: SetValue(id, kTrue); break;
@@ -65,11 +68,26 @@ void FormModel::SetVisible(Ctl id, bool visible) {
   Changed(id);
 }
 
+FormModel::~FormModel() {
+  for (ControlState& state : state_) wedge::Wipe(state.text);
+}
+
+void FormModel::SetEnabled(Ctl id, bool enabled) {
+  ControlState& state = state_[Index(id)];
+  if (state.enabled == enabled) return;
+  state.enabled = enabled;
+  Changed(id);
+}
+
 void FormModel::SetText(Ctl id, const std::wstring& text) {
   ControlState& state = state_[Index(id)];
   if (state.text == text) return;
-  state.text = text;
+  wedge::Replace(state.text, text);  // a box's old text may be a card's
   Changed(id);
+}
+
+void FormModel::TextEdited(Ctl id, const std::wstring& text) {
+  wedge::Replace(state_[Index(id)].text, text);
 }
 
 void FormModel::SetFocus(Ctl id) {
@@ -106,8 +124,10 @@ void FormModel::optSentinel_Click(std::int16_t /*Index*/) { TrackSentinelRule();
 
 // "Do Not Send Sentinels" may stay selected only while at most one track is ticked; a greyed
 // box counts 2. Selecting "Send Sentinels" raises its click, which runs this rule once more and
-// finds it already selected.
+// finds it already selected. A sentinel choice that a policy locked stays as the policy set it,
+// however many tracks are ticked.
 void FormModel::TrackSentinelRule() {
+  if (!Enabled(Ctl::optSentinel0) || !Enabled(Ctl::optSentinel1)) return;
   const int sum = Value(Ctl::optTrkFix0) + Value(Ctl::optTrkFix1) + Value(Ctl::optTrkFix2);
   if (sum > 1) SetValue(Ctl::optSentinel0, kTrue);
 }
@@ -141,8 +161,10 @@ void FormModel::Form_Resize() {
 
 void FormModel::Form_Paint() {
   if (bFirstPaint == 0) return;
-  // The stored setting decides, not the box: a text that is no number does not hide.
-  const std::optional<std::int16_t> hide = settings::StoredHideOnStart(store_);
+  // The stored setting decides, not the box (a text that is no number does not hide), unless a
+  // policy locked the box to its value.
+  std::optional<std::int16_t> hide = Value(Ctl::chkHideform);
+  if (Enabled(Ctl::chkHideform)) hide = settings::StoredHideOnStart(store_);
   if (hide && *hide == 1) {
     if (view_) view_->Hide();
     bFirstPaint = 0;
@@ -165,7 +187,8 @@ std::optional<std::int16_t> FormModel::TrackBox(int track) {
 
 bool FormModel::SetBoxText(int index, const std::wstring& text) {
   if (index < 0 || index >= wedge::kDisplayBoxes) return false;
-  SetText(Text1(index), text);
+  // Only the test mode shows the boxes; without it a card's data is not kept here at all.
+  SetText(Text1(index), bTestMode ? text : std::wstring());
   return true;
 }
 
@@ -191,6 +214,8 @@ std::int16_t FormModel::SettingValue(settings::Setting which) { return Value(Con
 void FormModel::AssignSetting(settings::Setting which, std::int16_t value) {
   SetValue(ControlOf(which), value);
 }
+
+void FormModel::LockSetting(settings::Setting which) { SetEnabled(ControlOf(which), false); }
 
 void FormModel::Changed(Ctl id) {
   if (view_) view_->ControlChanged(id);

@@ -27,7 +27,7 @@ class FormView {
   virtual void Hide() = 0;
   // 0 normal, 1 minimised, 2 maximised.
   virtual int WindowState() = 0;
-  // A control's value, visibility or text changed in the model.
+  // A control's value, visibility, text or enabled state changed in the model.
   virtual void ControlChanged(Ctl id) = 0;
   // The program gives a control the keyboard focus.
   virtual void FocusControl(Ctl id) = 0;
@@ -37,6 +37,7 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
  public:
   // `store` is read by the first-paint rule.
   explicit FormModel(settings::SettingsStore& store);
+  ~FormModel() override;  // wipes the boxes' texts
 
   // The window that mirrors the model; nullptr for none.
   void SetView(FormView* view) { view_ = view; }
@@ -47,15 +48,19 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
   // value the control does not hold: a check box takes 0, 1 or 2 only.
   bool SetValue(Ctl id, std::int16_t value);
   // The user clicks the control: a check box turns to 0 when ticked and to 1 otherwise, an
-  // option button is selected, a push button is pressed.
+  // option button is selected, a push button is pressed. A disabled control takes no click.
   void UserClick(Ctl id);
+
+  // Disabled: the control of a setting that a policy locked (shown greyed, no clicks).
+  bool Enabled(Ctl id) const { return state_[Index(id)].enabled; }
+  void SetEnabled(Ctl id, bool enabled);
 
   bool Visible(Ctl id) const { return state_[Index(id)].visible; }
   void SetVisible(Ctl id, bool visible);
   const std::wstring& Text(Ctl id) const { return state_[Index(id)].text; }
   void SetText(Ctl id, const std::wstring& text);
   // The user typed into a box: the model takes the text without echoing it to the view.
-  void TextEdited(Ctl id, const std::wstring& text) { state_[Index(id)].text = text; }
+  void TextEdited(Ctl id, const std::wstring& text);
   void SetFocus(Ctl id);
   // The control the program last gave the focus.
   std::optional<Ctl> Focused() const { return focused_; }
@@ -81,7 +86,7 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
   // tests; the rules do not need it).
   std::function<void(Ctl)> on_click;
 
-  // wedge::CardForm
+  // wedge::CardForm. The display boxes keep a card's data only while the test mode shows them.
   std::optional<bool> Option(wedge::CardOption which) override;
   std::optional<std::int16_t> TrackBox(int track) override;
   bool SetBoxText(int index, const std::wstring& text) override;
@@ -89,11 +94,13 @@ class FormModel : public wedge::CardForm, public settings::SettingControls {
   // settings::SettingControls
   std::int16_t SettingValue(settings::Setting which) override;
   void AssignSetting(settings::Setting which, std::int16_t value) override;
+  void LockSetting(settings::Setting which) override;
 
  private:
   struct ControlState {
     std::int16_t value = 0;
     bool visible = true;
+    bool enabled = true;
     std::wstring text;
   };
 

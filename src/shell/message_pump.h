@@ -3,8 +3,12 @@
 
 namespace shell {
 
+// How deeply yields may nest; a yield deeper than this returns at once.
+inline constexpr int kMaxYieldDepth = 4;
+
 // Dispatches every message pending for this thread, then returns. A quit request found on the
-// way is left for the main message loop, which ends the program.
+// way is left for the main message loop, which ends the program. A handler it runs may yield
+// again, up to kMaxYieldDepth levels.
 void DoEvents();
 
 }  // namespace shell

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <string>
 
+#include "platform/raii_win32.h"
 #include "shell/app_icon.h"
 #include "shell/settings_window.h"
 
@@ -16,30 +17,10 @@ namespace {
 constexpr wchar_t kClassName[] = L"ZANKeyboardWedgeForm1";
 constexpr int kFirstControlId = 1000;
 
-// A GDI object or window owned by one place, released when it goes.
-template <typename H, BOOL(WINAPI* Release)(H)>
-class Unique {
- public:
-  Unique() = default;
-  explicit Unique(H h) : h_(h) {}
-  ~Unique() { reset(); }
-  Unique(const Unique&) = delete;
-  Unique& operator=(const Unique&) = delete;
-  H get() const { return h_; }
-  void reset(H h = nullptr) {
-    if (h_) Release(h_);
-    h_ = h;
-  }
-
- private:
-  H h_ = nullptr;
-};
-
-BOOL WINAPI DeleteFont(HFONT font) { return DeleteObject(font); }
-using UniqueFont = Unique<HFONT, DeleteFont>;
-using UniqueIcon = Unique<HICON, DestroyIcon>;
-using UniqueMenu = Unique<HMENU, DestroyMenu>;
-using UniqueWindow = Unique<HWND, DestroyWindow>;
+using platform::UniqueFont;
+using platform::UniqueIcon;
+using platform::UniqueMenu;
+using platform::UniqueWindow;
 
 template <typename Fn>
 Fn User32(const char* name) {
@@ -107,16 +88,18 @@ void EnablePerMonitorDpiAwareness() {
 }
 
 struct SettingsWindow::Impl {
-  explicit Impl(SettingsWindow& owner, FormModel& m) : self(owner), model(m) {}
+  Impl(SettingsWindow& window, FormModel& m, WindowOwner* o) : self(window), model(m), owner(o) {}
 
   SettingsWindow& self;
   FormModel& model;
+  WindowOwner* owner;
   HWND hwnd = nullptr;
   std::array<HWND, kControlCount> controls{};
   UniqueWindow tool_tips;
   UniqueFont font;
   UniqueIcon big_icon;
   UniqueIcon small_icon;
+  UniqueIcon small_greyed_icon;
   UniqueMenu popup;
   UINT dpi = 96;
   bool syncing = false;  // the view is writing a control on the model's behalf
@@ -136,7 +119,7 @@ struct SettingsWindow::Impl {
   }
 
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (self.on_message && self.on_message(msg, wp, lp)) return 0;
+    if (owner && owner->PreviewMessage(msg, wp, lp)) return 0;
     switch (msg) {
       case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
       case WM_SYSCOMMAND:
@@ -170,13 +153,18 @@ struct SettingsWindow::Impl {
 
   void OnCommand(WORD id, WORD code, HWND from) {
     if (!from) {  // a menu item
-      if (id == kCmdSettings && self.on_settings) self.on_settings();
-      if (id == kCmdExit && self.on_exit) self.on_exit();
+      if (id == kCmdSettings && owner) owner->mnuSettings_Click();
+      if (id == kCmdExit && owner) owner->mnuExit_Click();
+      if (id == kCmdReconnect && owner) owner->mnuReconnect_Click();
       return;
     }
     const int index = id - kFirstControlId;
     if (index < 0 || index >= kControlCount) return;
     const Ctl ctl = static_cast<Ctl>(index);
+    // A click on a control nobody can see or use comes from another program posting the
+    // notification (say, for the hidden test-mode box): not the user's.
+    const LONG style = GetWindowLongW(from, GWL_STYLE);
+    if (code == BN_CLICKED && (!(style & WS_VISIBLE) || (style & WS_DISABLED))) return;
     if (code == BN_CLICKED) {
       model.UserClick(ctl);
     } else if (code == EN_CHANGE && !syncing) {
@@ -266,6 +254,7 @@ struct SettingsWindow::Impl {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     big_icon.reset(CreateAppIcon(32));
     small_icon.reset(CreateAppIcon(16));
+    small_greyed_icon.reset(CreateAppIcon(16, true));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -368,6 +357,7 @@ struct SettingsWindow::Impl {
     popup.reset(CreatePopupMenu());
     AppendMenuW(popup.get(), MF_STRING, kCmdSettings, kMenuSettings);
     AppendMenuW(popup.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup.get(), MF_STRING, kCmdReconnect, kMenuReconnect);
     AppendMenuW(popup.get(), MF_STRING, kCmdExit, kMenuExit);
     SetMenuDefaultItem(popup.get(), kCmdSettings, FALSE);  // drawn bold
   }
@@ -396,6 +386,9 @@ struct SettingsWindow::Impl {
     const bool visible = model.Visible(id);
     const bool shown = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
     if (shown != visible) ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
+    // A control a policy locked: greyed, and neither the mouse nor the keyboard reaches it.
+    const bool enabled = model.Enabled(id);
+    if ((IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled);
     syncing = false;
   }
 
@@ -403,7 +396,8 @@ struct SettingsWindow::Impl {
   bool controls_created = false;
 };
 
-SettingsWindow::SettingsWindow(FormModel& model) : impl_(std::make_unique<Impl>(*this, model)) {}
+SettingsWindow::SettingsWindow(FormModel& model, WindowOwner* owner)
+    : impl_(std::make_unique<Impl>(*this, model, owner)) {}
 
 SettingsWindow::~SettingsWindow() {
   if (impl_->hwnd) DestroyWindow(impl_->hwnd);
@@ -431,7 +425,7 @@ bool SettingsWindow::Unload(std::int16_t UnloadMode) {
   std::int16_t Cancel = 0;
   impl_->model.Form_QueryUnload(Cancel, UnloadMode);
   if (Cancel) return false;
-  if (on_unload) on_unload(UnloadMode);
+  if (impl_->owner) impl_->owner->Form_Unload(UnloadMode);
   if (impl_->hwnd) DestroyWindow(impl_->hwnd);
   return true;
 }
@@ -439,13 +433,15 @@ bool SettingsWindow::Unload(std::int16_t UnloadMode) {
 HWND SettingsWindow::hwnd() const { return impl_->hwnd; }
 HWND SettingsWindow::ControlWindow(Ctl id) const { return impl_->controls[static_cast<int>(id)]; }
 HMENU SettingsWindow::PopupMenu() const { return impl_->popup.get(); }
-HICON SettingsWindow::SmallIcon() const { return impl_->small_icon.get(); }
+HICON SettingsWindow::SmallIcon(bool greyed) const {
+  return (greyed ? impl_->small_greyed_icon : impl_->small_icon).get();
+}
 unsigned SettingsWindow::Dpi() const { return impl_->dpi; }
 
 void SettingsWindow::Hide() {
   if (!impl_->hwnd) return;
   ShowWindow(impl_->hwnd, SW_HIDE);
-  if (on_hide) on_hide();
+  if (impl_->owner) impl_->owner->WindowHidden();
 }
 
 int SettingsWindow::WindowState() {

@@ -2,6 +2,7 @@
 // The program's icon in the notification area, and its menu.
 
 #include <cstdint>
+#include <string>
 
 #include "shell/win_handles.h"
 
@@ -30,6 +31,8 @@ class TrayIcon {
   // case the icon is added when the area announces itself.
   bool Add();
   void Remove();
+  // Shows another image and tip (kept for a later re-add); the tip is cut to what the area holds.
+  void Change(HICON icon, const std::wstring& tip);
   bool shown() const { return shown_; }
 
   // Call for each message of the window before anything else. When the notification area has
@@ -45,6 +48,7 @@ class TrayIcon {
  private:
   HWND window_;
   HICON icon_;
+  std::wstring tip_ = kTrayTip;
   unsigned taskbar_created_;
   bool wanted_ = false;  // added and not removed since
   bool shown_ = false;

@@ -6,7 +6,7 @@
 namespace shell {
 namespace {
 
-NOTIFYICONDATAW IconData(HWND window, HICON icon) {
+NOTIFYICONDATAW IconData(HWND window, HICON icon, const std::wstring& tip) {
   NOTIFYICONDATAW nid{};
   nid.cbSize = sizeof(nid);
   nid.hWnd = window;
@@ -14,7 +14,7 @@ NOTIFYICONDATAW IconData(HWND window, HICON icon) {
   nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   nid.uCallbackMessage = kTrayCallbackMessage;
   nid.hIcon = icon;
-  lstrcpynW(nid.szTip, kTrayTip, ARRAYSIZE(nid.szTip));
+  lstrcpynW(nid.szTip, tip.c_str(), ARRAYSIZE(nid.szTip));
   return nid;
 }
 
@@ -27,7 +27,7 @@ TrayIcon::~TrayIcon() { Remove(); }
 
 bool TrayIcon::Add() {
   wanted_ = true;
-  NOTIFYICONDATAW nid = IconData(window_, icon_);
+  NOTIFYICONDATAW nid = IconData(window_, icon_, tip_);
   shown_ = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
   return shown_;
 }
@@ -36,10 +36,18 @@ void TrayIcon::Remove() {
   if (!wanted_) return;
   // Also when the add seemed to fail: a busy notification area may report a time-out for an
   // icon it did add. Deleting an icon it does not hold does no harm.
-  NOTIFYICONDATAW nid = IconData(window_, icon_);
+  NOTIFYICONDATAW nid = IconData(window_, icon_, tip_);
   Shell_NotifyIconW(NIM_DELETE, &nid);  // nothing to do about a failure at this point
   shown_ = false;
   wanted_ = false;
+}
+
+void TrayIcon::Change(HICON icon, const std::wstring& tip) {
+  icon_ = icon;
+  tip_ = tip;
+  if (!shown_) return;  // shown as it is now when it is added
+  NOTIFYICONDATAW nid = IconData(window_, icon_, tip_);
+  Shell_NotifyIconW(NIM_MODIFY, &nid);  // a refusal leaves the old image; the next change retries
 }
 
 bool TrayIcon::OnTaskbarCreated(unsigned message) {

@@ -1,5 +1,7 @@
 #include "wedge/addcntlcode.h"
 
+#include "wedge/wipe.h"
+
 namespace wedge {
 namespace {
 
@@ -17,12 +19,13 @@ constexpr Escape kEscapes[] = {
 }  // namespace
 
 std::wstring Addcntlcode(std::wstring& sTemp, const std::function<void()>& yield) {
+  // Card text: every working copy is sized once and wiped before it is let go.
   std::wstring text = sTemp;
   for (const Escape& row : kEscapes) {
     std::size_t hit = text.find(row.ch);
     if (hit == std::wstring::npos) continue;
     std::wstring result;
-    result.reserve(text.size() + 8);
+    result.reserve(text.size() * 3);  // room for every character escaped
     std::size_t from = 0;
     do {
       if (yield) yield();
@@ -32,9 +35,10 @@ std::wstring Addcntlcode(std::wstring& sTemp, const std::function<void()>& yield
       hit = text.find(row.ch, from);
     } while (hit != std::wstring::npos);
     result.append(text, from, std::wstring::npos);
-    text = std::move(result);
+    Wipe(text);
+    text.swap(result);
   }
-  sTemp = text;
+  Replace(sTemp, text);
   return text;
 }
 

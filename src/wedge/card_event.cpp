@@ -1,9 +1,11 @@
 #include "wedge/card_event.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "reader/properties.h"
 #include "wedge/addcntlcode.h"
+#include "wedge/wipe.h"
 
 namespace wedge {
 namespace {
@@ -28,13 +30,31 @@ class BusyScope {
   bool& busy_;
 };
 
+// C0 controls, DEL and C1 controls: keys, not characters, when typed.
+bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+
+// Removes the control characters of a track in place (no copy of the card is made).
+void DropControlCharacters(std::wstring& track) {
+  const auto end = std::remove_if(track.begin(), track.end(), IsControl);
+  std::fill(end, track.end(), L'\0');
+  track.erase(end, track.end());
+}
+
 }  // namespace
 
+CardEventHandler::CardRead::~CardRead() {
+  for (auto& value : values) {
+    if (value) Wipe(*value);
+  }
+}
+
 CardEventHandler::CardEventHandler(reader::ReaderDispatch& msr, CardForm& form,
-                                   KeystrokeOutput& keys, std::function<void()> do_events)
-    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)) {}
+                                   KeystrokeOutput& keys, std::function<void()> do_events,
+                                   UserCue* cue)
+    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)), cue_(cue) {}
 
 void CardEventHandler::MSR1_DataEvent(std::int32_t /*Status*/) {
+  if (stopped_) return;
   if (busy_) {
     // Raised from a yield of the card being handled. The reader holds this card's data only until
     // its next event, so read it now and type it once the earlier card is done.
@@ -43,11 +63,24 @@ void CardEventHandler::MSR1_DataEvent(std::int32_t /*Status*/) {
   }
   BusyScope busy(busy_);
   HandleCard(nullptr);
-  while (!waiting_.empty()) {
+  while (!waiting_.empty() && !stopped_) {
     CardRead next = std::move(waiting_.front());
     waiting_.pop_front();
     HandleCard(&next);
   }
+}
+
+void CardEventHandler::MSR1_ErrorEvent(std::int32_t /*ResultCode*/,
+                                       std::int32_t /*ResultCodeExtended*/,
+                                       std::int32_t /*ErrorLocus*/) {
+  if (stopped_) return;
+  msr_.Put(reader::DispId::DataEventEnabled, true);  // the same single set as after a card
+  if (cue_) cue_->CardNotTyped();
+}
+
+void CardEventHandler::StopHandling() {
+  stopped_ = true;
+  waiting_.clear();  // each card wipes itself
 }
 
 CardEventHandler::CardRead CardEventHandler::ReadAndRearm() {
@@ -55,6 +88,10 @@ CardEventHandler::CardRead CardEventHandler::ReadAndRearm() {
   for (int i = 0; i < 8; ++i) card.values[i] = reader::GetText(msr_, reader::kCardProperties[i]);
   msr_.Put(reader::DispId::DataEventEnabled, true);  // a refused re-arm is ignored
   return card;
+}
+
+void CardEventHandler::WipeTracks() {
+  for (std::wstring& track : tracks_) Wipe(track);
 }
 
 // Every step goes on past a failure of the step before it: a failed read leaves its box or track
@@ -66,20 +103,27 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
     return reader::GetText(msr_, reader::kCardProperties[i]);
   };
 
-  keys_.BeginCard();
   for (int box = 0; box < kDisplayBoxes; ++box) form_.SetBoxText(box, L"");
-  for (std::wstring& track : tracks_) track.clear();
+  WipeTracks();
 
   for (int i = 0; i < kFields; ++i) {
-    if (auto text = value(i)) form_.SetBoxText(i, *text);
+    if (auto text = value(i)) {
+      form_.SetBoxText(i, *text);
+      Wipe(*text);
+    }
   }
   for (int t = 0; t < 3; ++t) {
-    if (auto text = value(kFields + t)) tracks_[t] = std::move(*text);
+    if (auto text = value(kFields + t)) {
+      tracks_[t].swap(*text);
+      Wipe(*text);
+    }
   }
   for (int t = 0; t < 3; ++t) form_.SetBoxText(kTrackBoxFirst + t, tracks_[t]);
 
   // Re-arm before any escaping or typing, so the next card can be reported meanwhile.
   if (!recorded) msr_.Put(reader::DispId::DataEventEnabled, true);
+
+  for (std::wstring& track : tracks_) DropControlCharacters(track);
 
   const bool sentinels = form_.Option(CardOption::SendSentinels).value_or(true);
   const bool enter_per_track = form_.Option(CardOption::CrWithTrack).value_or(true);
@@ -87,13 +131,25 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
   for (int t = 0; t < 3; ++t) {
     std::wstring& track = tracks_[t];
     if (track.empty()) continue;
-    std::wstring framed = sentinels ? kStartSentinel[t] : L"";
-    framed += Addcntlcode(track, do_events_);
+    std::wstring escaped = Addcntlcode(track, do_events_);
+    const WipeOnExit wipe_escaped(escaped);
+    std::wstring framed;
+    framed.reserve(escaped.size() + 8);  // no reallocation leaves a copy behind
+    if (sentinels) framed += kStartSentinel[t];
+    framed += escaped;
     if (sentinels) framed += kEndSentinel;
     if (enter_per_track) framed += kEnter;
-    track = std::move(framed);
+    Wipe(track);
+    track.swap(framed);
   }
 
+  // The program began to end while the escaping yielded: the card is not typed.
+  if (stopped_) {
+    WipeTracks();
+    return;
+  }
+
+  keys_.BeginCard();
   for (int t = 0; t < 3; ++t) {
     const std::optional<std::int16_t> tick = form_.TrackBox(t);
     if (!tick || *tick == 1) keys_.SendKeys(tracks_[t]);  // a failed call skips only this track
@@ -102,6 +158,7 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
   const bool any_data = !tracks_[0].empty() || !tracks_[1].empty() || !tracks_[2].empty();
   if (any_data && form_.Option(CardOption::CrWithCard).value_or(true)) keys_.SendKeys(kEnter);
   keys_.EndCard();
+  WipeTracks();
 }
 
 }  // namespace wedge

@@ -93,6 +93,8 @@ class Planner {
   }
 
   std::vector<KeyEvent> Take() { return std::move(events_); }
+  // Room for every event, so that no reallocation leaves a copy of the keys behind.
+  void Reserve(std::size_t events) { events_.reserve(events); }
 
  private:
   KeyboardLayout& layout_;
@@ -114,6 +116,9 @@ std::vector<KeyEvent> PlanKeystrokes(const std::vector<KeyStroke>& keys, Keyboar
                                      const KeyboardState& state) {
   if (keys.empty()) return {};
   Planner plan(layout);
+  // More than enough: a modifier change (up to six presses and releases) and two events per
+  // key, the held keys released and pressed again, Caps Lock and the mask tapped.
+  plan.Reserve(keys.size() * 10 + state.held.size() * 2 + 8);
 
   bool alt_or_win = false;
   for (std::uint8_t key : state.held) {

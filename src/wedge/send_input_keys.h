@@ -9,6 +9,7 @@
 #include "wedge/keystroke_notation.h"
 #include "wedge/keystroke_output.h"
 #include "wedge/keystroke_plan.h"
+#include "wedge/typing_target.h"
 
 namespace wedge {
 
@@ -17,14 +18,16 @@ KeyboardState CurrentKeyboardState();
 
 class SendInputKeys : public KeystrokeOutput {
  public:
-  SendInputKeys();
+  // `cue` (optional) is given when a card is not typed because of the window in front.
+  explicit SendInputKeys(UserCue* cue = nullptr);
   ~SendInputKeys() override;
   SendInputKeys(const SendInputKeys&) = delete;
   SendInputKeys& operator=(const SendInputKeys&) = delete;
 
   // Types the text at once, or, inside a card, adds it to the card's keys. False when the text
-  // cannot be read (nothing of it is typed) or when fewer keys were injected than planned (an
-  // elevated foreground program refuses injected input).
+  // cannot be read (nothing of it is typed), when the window in front must not receive it (one
+  // of this program's own, or a more privileged program's, which would silently drop it), or
+  // when fewer keys were injected than planned. Every buffer that held the keys is wiped.
   bool SendKeys(const std::wstring& keys) override;
   void BeginCard() override;
   // Types the keys gathered for the card with one injection.
@@ -37,6 +40,7 @@ class SendInputKeys : public KeystrokeOutput {
   struct Layouts;
   std::unique_ptr<Layouts> layouts_;
 
+  UserCue* cue_;
   bool in_card_ = false;
   std::vector<KeyStroke> card_keys_;
 };

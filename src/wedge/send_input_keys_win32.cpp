@@ -2,7 +2,9 @@
 
 #include <map>
 
+#include "platform/raii_win32.h"
 #include "wedge/send_input_keys.h"
+#include "wedge/wipe.h"
 
 namespace wedge {
 namespace {
@@ -70,6 +72,48 @@ class Win32Layout : public KeyboardLayout {
   std::uint16_t scans_[256] = {};
 };
 
+// The mandatory integrity level (the label's last sub-authority) of a process token.
+std::optional<std::uint32_t> TokenIntegrity(HANDLE token) {
+  DWORD bytes = 0;
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &bytes);
+  if (bytes == 0) return std::nullopt;
+  std::vector<std::uint8_t> buffer(bytes);
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), bytes, &bytes)) {
+    return std::nullopt;
+  }
+  PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  if (!sid || !IsValidSid(sid) || *GetSidSubAuthorityCount(sid) == 0) return std::nullopt;
+  return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+}
+
+std::optional<std::uint32_t> ProcessIntegrity(DWORD pid) {
+  platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  platform::UniqueHandle token;
+  if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put())) return std::nullopt;
+  return TokenIntegrity(token.get());
+}
+
+ForegroundTarget TargetOf(HWND foreground) {
+  ForegroundTarget target;
+  DWORD pid = 0;
+  if (!foreground || !GetWindowThreadProcessId(foreground, &pid)) return target;
+  target.ours = pid == GetCurrentProcessId();
+  if (!target.ours) target.integrity = ProcessIntegrity(pid);
+  return target;
+}
+
+// Adds `more` to `keys`; a buffer outgrown is wiped before it is let go.
+void AppendKeys(std::vector<KeyStroke>& keys, const std::vector<KeyStroke>& more) {
+  if (keys.size() + more.size() > keys.capacity()) {
+    std::vector<KeyStroke> bigger;
+    bigger.reserve(2 * (keys.size() + more.size()));
+    bigger.assign(keys.begin(), keys.end());
+    Wipe(keys);
+    keys.swap(bigger);
+  }
+  keys.insert(keys.end(), more.begin(), more.end());
+}
+
 INPUT ToInput(const KeyEvent& e) {
   INPUT in{};
   in.type = INPUT_KEYBOARD;
@@ -95,8 +139,8 @@ struct SendInputKeys::Layouts {
   }
 };
 
-SendInputKeys::SendInputKeys() : layouts_(std::make_unique<Layouts>()) {}
-SendInputKeys::~SendInputKeys() = default;
+SendInputKeys::SendInputKeys(UserCue* cue) : layouts_(std::make_unique<Layouts>()), cue_(cue) {}
+SendInputKeys::~SendInputKeys() { Wipe(card_keys_); }
 
 KeyboardState CurrentKeyboardState() {
   KeyboardState state;
@@ -112,34 +156,51 @@ bool SendInputKeys::SendKeys(const std::wstring& keys) {
   std::optional<std::vector<KeyStroke>> parsed = ParseKeystrokes(keys);
   if (!parsed) return false;
   if (in_card_) {
-    card_keys_.insert(card_keys_.end(), parsed->begin(), parsed->end());
+    AppendKeys(card_keys_, *parsed);
+    Wipe(*parsed);
     return true;
   }
-  return Inject(*parsed);
+  const bool typed = Inject(*parsed);
+  Wipe(*parsed);
+  return typed;
 }
 
 void SendInputKeys::BeginCard() {
   in_card_ = true;
-  card_keys_.clear();
+  Wipe(card_keys_);
+  card_keys_.reserve(512);
 }
 
 void SendInputKeys::EndCard() {
   in_card_ = false;
-  std::vector<KeyStroke> keys;
-  keys.swap(card_keys_);
-  Inject(keys);  // a refused injection is ignored, as a failed call of the card would be
+  Inject(card_keys_);  // a refused injection is ignored, as a failed call of the card would be
+  Wipe(card_keys_);
 }
 
 bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys) {
   if (keys.empty()) return true;
-  const std::vector<KeyEvent> events =
+  static const std::optional<std::uint32_t> own_integrity = [] {
+    platform::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+      return std::optional<std::uint32_t>();
+    }
+    return TokenIntegrity(token.get());
+  }();
+  if (JudgeTarget(TargetOf(GetForegroundWindow()), own_integrity) != TypingVerdict::Type) {
+    if (cue_) cue_->CardNotTyped();
+    return false;
+  }
+  std::vector<KeyEvent> events =
       PlanKeystrokes(keys, layouts_->Foreground(), CurrentKeyboardState());
   std::vector<INPUT> inputs;
   inputs.reserve(events.size());
   for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
   // One call: nothing typed by the user or another program can land inside the text.
   const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  return sent == inputs.size();
+  const bool all = sent == inputs.size();
+  Wipe(events);
+  Wipe(inputs);
+  return all;
 }
 
 }  // namespace wedge

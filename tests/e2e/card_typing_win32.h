@@ -65,8 +65,10 @@ inline std::wstring SwipeArgs(const Card& card) {
 class CardTypingTest : public ProgramTest {
  protected:
   // `target_options` go to the typing target ("--chars": a box that keeps every character).
-  void StartHiddenWithTarget(const StoredSettings& settings, const std::wstring& target_options = L"") {
-    StartWith(program, settings);
+  void StartHiddenWithTarget(const StoredSettings& settings,
+                             const std::vector<std::string>& sim_config = {},
+                             bool with_reader = true, const std::wstring& target_options = L"") {
+    StartWith(program, settings, sim_config, with_reader);
     if (HasFatalFailure()) return;
     HWND window = program.Window();
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }, 5000))

@@ -98,7 +98,7 @@ TEST_F(CardBurst, EveryCardArrivesWholeInOrderOnce) {
   // Sentinels and one Enter after each card: every card ends in the only line break it makes.
   const e2e::StoredSettings settings =
       e2e::Settings({L"0", L"1", L"False", L"False", L"True", L"1", L"1", L"1", L"True", L"False"});
-  ASSERT_NO_FATAL_FAILURE(StartHiddenWithTarget(settings, L"--chars"));
+  ASSERT_NO_FATAL_FAILURE(StartHiddenWithTarget(settings, {}, true, L"--chars"));
   const std::vector<Card> cards = BurstCards();
   std::vector<std::wstring> expected;
   std::size_t total = 0;

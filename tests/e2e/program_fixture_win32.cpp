@@ -12,7 +12,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"ZANKeyboardWedgeForm1";
 constexpr wchar_t kWindowCaption[] = L"Halvane ZAN VORNEL - OPOS to K/B Wedge";
-constexpr wchar_t kTip[] = L"ZAN MCR";
 constexpr wchar_t kSimConfigVariable[] = L"ZAN_MSR_SIM_CONFIG";
 
 std::optional<std::wstring> ReadText(const wchar_t* subkey, const wchar_t* name, DWORD* type_out) {
@@ -215,9 +214,37 @@ bool TrayIconShown(HWND owner) {
   nid.cbSize = sizeof(nid);
   nid.hWnd = owner;
   nid.uID = 1;
-  nid.uFlags = NIF_TIP;
-  lstrcpynW(nid.szTip, kTip, ARRAYSIZE(nid.szTip));
+  nid.uFlags = 0;  // changes nothing: the program's own image and tip stay
   return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+}
+
+std::wstring TrayTip(HWND icon_window) {
+  RECT r{};
+  if (!GetWindowRect(icon_window, &r)) return L"";
+  // The tip shows while the pointer rests on the icon; a move away first makes it a new arrival.
+  type_target::Xdotool("mousemove 600 600");
+  Sleep(200);
+  type_target::Xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                       std::to_string((r.top + r.bottom) / 2));
+  // The area's tip windows belong to its top-level window; the one that shows is the icon's.
+  const HWND area = GetAncestor(icon_window, GA_ROOT);
+  std::wstring tip;
+  WaitFor(
+      [&] {
+        for (HWND top : TopLevelWindows()) {
+          const HWND owner = GetWindow(top, GW_OWNER);
+          if (ClassOf(top) != L"tooltips_class32" || !IsWindowVisible(top) ||
+              (owner != icon_window && owner != area)) {
+            continue;
+          }
+          tip = TextOf(top);
+          return !tip.empty();
+        }
+        return false;
+      },
+      5000);
+  type_target::Xdotool("mousemove 600 600");
+  return tip;
 }
 
 std::vector<HWND> TrayIconWindows() {
@@ -238,7 +265,8 @@ int Swipe(const std::wstring& args) {
   return type_target::RunProcess(L"\"" + SwipeExe() + L"\" " + args, 20000);
 }
 
-Program::Program() : config_(TempFile(L".cfg")), journal_(TempFile(L".journal")) {}
+Program::Program(std::wstring exe)
+    : exe_(std::move(exe)), config_(TempFile(L".cfg")), journal_(TempFile(L".journal")) {}
 
 Program::~Program() {
   End();
@@ -246,23 +274,28 @@ Program::~Program() {
   DeleteFileW(journal_.c_str());
 }
 
-bool Program::Start(const std::vector<std::string>& sim_config) {
-  DeleteFileW(journal_.c_str());
+bool Program::Configure(const std::vector<std::string>& sim_config) {
   std::string config = "journal=" + Narrow(journal_) + "\n";
   for (const std::string& line : sim_config) config += line + "\n";
-  if (!WriteFileText(config_, config)) return false;
+  return WriteFileText(config_, config);
+}
+
+bool Program::Start(const std::vector<std::string>& sim_config) {
+  DeleteFileW(journal_.c_str());
+  if (!Configure(sim_config)) return false;
   // The child inherits the variable; the reader it creates reads the file named there.
   SetEnvironmentVariableW(kSimConfigVariable, config_.c_str());
-  process_ = type_target::StartProcess(L"\"" + ProgramExe() + L"\"", &pid_);
+  process_ = type_target::StartProcess(L"\"" + exe_ + L"\"", &pid_);
   SetEnvironmentVariableW(kSimConfigVariable, nullptr);
   return process_ != nullptr;
 }
 
-bool Program::WaitReady(unsigned ms) {
+bool Program::WaitReady(unsigned ms, bool with_reader) {
   return WaitFor(
       [&] {
         if (!Running()) return true;  // no use waiting for a program that ended
         if (!Window()) return false;
+        if (!with_reader) return true;
         for (const std::string& line : Journal()) {
           if (line == "put 3 true") return true;  // data events on: the last step of the start
         }
@@ -329,10 +362,10 @@ void ProgramTest::TearDown() {
 }
 
 void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
-                            const std::vector<std::string>& sim_config) {
+                            const std::vector<std::string>& sim_config, bool with_reader) {
   WriteStoredSettings(settings);
   ASSERT_TRUE(program.Start(sim_config));
-  ASSERT_TRUE(program.WaitReady()) << "the program did not open its reader";
+  ASSERT_TRUE(program.WaitReady(20000, with_reader)) << "the program did not open its reader";
 }
 
 void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSettings& saved,

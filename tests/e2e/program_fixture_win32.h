@@ -59,9 +59,12 @@ std::vector<HWND> WindowsOf(DWORD pid, const wchar_t* class_name, const wchar_t*
 std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* class_name);
 HWND ChildWithText(HWND parent, const wchar_t* class_name, const std::wstring& text);
 
-// True while the notification area holds the icon that `owner` added under identifier 1 with
-// the program's tip (only an existing icon can be modified; the tip set is the one it has).
+// True while the notification area holds the icon that `owner` added under identifier 1 (only
+// an existing icon can be modified; the modification changes nothing).
 bool TrayIconShown(HWND owner);
+// The tip of a notification-area icon, read from the tip window that shows while the pointer
+// rests on the icon's window (see TrayIconWindows); empty when none showed.
+std::wstring TrayTip(HWND icon_window);
 // The windows of the notification area's icons (Wine draws each in a window of its own).
 std::vector<HWND> TrayIconWindows();
 
@@ -71,7 +74,8 @@ int Swipe(const std::wstring& args);
 // One run of ZANKeyboardWedge.exe, with the simulated reader journalling to a file of its own.
 class Program {
  public:
-  Program();
+  // `exe`: the executable to run, the build's by default (an installed copy, say).
+  explicit Program(std::wstring exe = ProgramExe());
   ~Program();  // ends the program if it still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -79,8 +83,11 @@ class Program {
   // Starts the program, the simulated reader configured with `sim_config` lines besides its
   // journal (e.g. "nodevice"); false when it could not be started.
   bool Start(const std::vector<std::string>& sim_config = {});
-  // Waits until its window exists and its reader is enabled: the program is ready for cards.
-  bool WaitReady(unsigned ms = 20000);
+  // Rewrites the reader's configuration, for a reader the program creates later (a reconnect).
+  bool Configure(const std::vector<std::string>& sim_config);
+  // Waits until its window exists and (`with_reader`) its reader is enabled: the program is
+  // ready for cards.
+  bool WaitReady(unsigned ms = 20000, bool with_reader = true);
   // Waits until it has ended; its exit code then, or nullopt.
   std::optional<DWORD> WaitExit(unsigned ms = 15000);
   bool Running() const;
@@ -97,7 +104,7 @@ class Program {
  private:
   HANDLE process_ = nullptr;
   DWORD pid_ = 0;
-  std::wstring config_, journal_;
+  std::wstring exe_, config_, journal_;
 };
 
 // The steps every test of the program shares.
@@ -110,7 +117,7 @@ class ProgramTest : public ::testing::Test {
 
   // Starts `program` with `settings` stored and waits until it is ready for cards.
   void StartWith(Program& program, const StoredSettings& settings,
-                 const std::vector<std::string>& sim_config = {});
+                 const std::vector<std::string>& sim_config = {}, bool with_reader = true);
 
   // The shut-down sequence has run to its end and the process is gone: all ten settings as
   // `saved`, the log-on start entry written (`run_entry`) or removed, the icon of `window` gone,

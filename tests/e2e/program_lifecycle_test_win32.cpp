@@ -91,9 +91,10 @@ void PressKeys(const std::vector<WORD>& keys) {
 class ProgramLifecycle : public ProgramTest {
  protected:
   // Starts the program hidden, as it runs in a shop, with `stored` settings.
-  void Start(const StoredSettings& stored, const std::vector<std::string>& sim_config = {}) {
+  void Start(const StoredSettings& stored, const std::vector<std::string>& sim_config = {},
+             bool with_reader = true) {
     icons_before = e2e::TrayIconWindows();
-    StartWith(program, stored, sim_config);
+    StartWith(program, stored, sim_config, with_reader);
     if (HasFatalFailure()) return;
     window = program.Window();
     ASSERT_TRUE(e2e::WaitFor([&] { return e2e::TrayIconShown(window); }, 5000)) << "no icon";
@@ -297,5 +298,90 @@ TEST_F(ProgramLifecycle, WithoutAReaderItStillLivesInTheTrayAndEndsAsUsual) {
   PressKeys({VK_UP, VK_RETURN});
   ExpectShutDown(program, window, SavedFrom(stored), false);
 }
+
+// --- The reader's state in the icon, and getting the reader back ---
+
+struct ReaderState {
+  const char* name;
+  std::vector<std::string> sim_config;
+  const wchar_t* tip;
+};
+
+class ProgramReaderState : public ProgramLifecycle,
+                           public ::testing::WithParamInterface<ReaderState> {};
+
+// No dialog at start: the icon's tip says what is wrong, with the name of the refusing step's
+// result.
+TEST_P(ProgramReaderState, TheIconsTipSaysWhatIsWrong) {
+  ASSERT_NO_FATAL_FAILURE(Start(e2e::Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-",
+                                               L"-", L"-"}),
+                                GetParam().sim_config, false));
+  HWND icon = AddedIcon(icons_before);
+  ASSERT_NE(icon, nullptr);
+  std::wstring tip;
+  EXPECT_TRUE(e2e::WaitFor([&] { return (tip = e2e::TrayTip(icon)) == GetParam().tip; }, 15000))
+      << "tip: " << std::string(tip.begin(), tip.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, ProgramReaderState,
+    ::testing::Values(
+        ReaderState{"Ready", {}, L"ZAN MCR"},
+        ReaderState{"NoDevice", {"nodevice"}, L"ZAN MCR - card reader not found (OposENoexist)"},
+        ReaderState{"ClaimedByAnother", {"result=36,102"},
+                    L"ZAN MCR - card reader in use by another program (OposEClaimed)"},
+        ReaderState{"NotInstalled", {"nocreate"}, L"ZAN MCR - card reader software not installed"},
+        ReaderState{"FailsEveryCall", {"failinvoke"}, L"ZAN MCR - card reader not responding"}),
+    [](const ::testing::TestParamInfo<ReaderState>& info) { return std::string(info.param.name); });
+
+// "Reconnect card reader" in the icon's menu: the stop sequence, then the start sequence as at
+// start.
+TEST_F(ProgramLifecycle, ReconnectStopsThenStartsTheReaderCallByCall) {
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  const std::vector<std::string> start = {
+      "call 34 \"ZANKeyboardWedge\"", "get 6", "get 7", "put 46 1", "get 6", "call 36 1000",
+      "get 6", "get 7", "put 4 true", "get 6", "get 7", "put 3 true", "get 6", "get 7"};
+  const std::vector<std::string> stop = {"put 4 false", "call 37", "call 35"};
+  ASSERT_EQ(program.Journal(), start);
+  ASSERT_NE(RightClickIcon(program, icons_before), nullptr);
+  PressKeys({VK_UP, VK_UP, VK_RETURN});  // "Reconnect card reader", above "Exit"
+  std::vector<std::string> expected = start;
+  expected.insert(expected.end(), stop.begin(), stop.end());
+  expected.insert(expected.end(), start.begin(), start.end());
+  EXPECT_TRUE(e2e::WaitFor([&] { return program.Journal() == expected; }, 10000));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+// --- The program told to end while a card is being handled ---
+
+struct EndDuringCard {
+  const char* name;
+  const char* post;  // the message the reader posts to the program while it raises the card's event
+};
+
+class ProgramEndDuringCard : public ProgramLifecycle,
+                             public ::testing::WithParamInterface<EndDuringCard> {};
+
+// The card's escaping yields, and the yield dispatches the request to end. The reader frees itself
+// on its last release, as some controls do: let go inside its own event, it would return into
+// freed memory (the simulated one ends the process instead). The program saves, removes its icon,
+// lets the reader go once the event has returned, and ends cleanly.
+TEST_P(ProgramEndDuringCard, LetsTheReaderGoOnlyAfterItsEventReturned) {
+  const StoredSettings stored =
+      Settings({L"0", L"1", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored, {"selffree", GetParam().post}));
+  ASSERT_EQ(e2e::Swipe(L"--track1 \"B4111111111111111^DOE/JOHN^2912101\" --track2 \"4111111111111111=2912101\""), 0);
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RequestsToEnd, ProgramEndDuringCard,
+    ::testing::Values(EndDuringCard{"TaskManager", "post=16"},          // WM_CLOSE
+                      EndDuringCard{"LogOff", "post=22,1"},             // WM_ENDSESSION, ending
+                      EndDuringCard{"ExitFromTheMenu", "post=273,40002"}),  // WM_COMMAND "Exit"
+    [](const ::testing::TestParamInfo<EndDuringCard>& info) { return std::string(info.param.name); });
 
 }  // namespace

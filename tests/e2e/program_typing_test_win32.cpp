@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,54 @@ TEST_F(CardsInARow, ArriveWholeAndInOrder) {
   ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(card) + L" --count 4"), 0);
   EXPECT_TRUE(target.WaitDone(30000)) << "arrived: " << target.shared().length;
   EXPECT_EQ(target.Text(), expected);
+}
+
+// --- Bad swipes and a reader that comes back ---
+
+class ReaderTrouble : public e2e::CardTypingTest {
+ protected:
+  int Count(const std::string& line) {
+    const std::vector<std::string> journal = program.Journal();
+    return static_cast<int>(std::count(journal.begin(), journal.end(), line));
+  }
+  const e2e::StoredSettings settings =
+      e2e::Settings({L"0", L"1", L"True", L"False", L"False", L"1", L"1", L"0", L"True", L"False"});
+};
+
+// A swipe the reader cannot read comes as an error event, with data events switched off: nothing
+// is typed for it, data events are switched on again, and the next card is typed as usual, also
+// after ten bad swipes in a row.
+TEST_F(ReaderTrouble, ABadSwipeNeverSilencesTheReader) {
+  ASSERT_NO_FATAL_FAILURE(StartHiddenWithTarget(settings));
+  const std::wstring expected = e2e::ExpectedText(settings, kCards[2]) +
+                                e2e::ExpectedText(settings, kCards[0]) +
+                                e2e::ExpectedText(settings, kCards[2]);
+  target.Arm(static_cast<std::int32_t>(expected.size()));
+  ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCards[2])), 0);
+  ASSERT_EQ(e2e::Swipe(L"--bad"), 0);
+  ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCards[0])), 0);
+  ASSERT_EQ(e2e::Swipe(L"--bad --count 10"), 0);
+  ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCards[2])), 0);
+  EXPECT_TRUE(target.WaitDone(30000)) << "arrived: " << target.shared().length;
+  EXPECT_EQ(target.Text(), expected);
+  // Switched on at start, after each of the three cards and after each of the eleven errors.
+  EXPECT_TRUE(e2e::WaitFor([&] { return Count("put 3 true") == 15; }, 5000)) << Count("put 3 true");
+}
+
+// Started before its reader's software was there: once it is, a device arrival brings the reader
+// in without a restart. A reader that is ready is never restarted by such announcements.
+TEST_F(ReaderTrouble, AReaderInstalledLaterTypesCardsWithoutARestart) {
+  ASSERT_NO_FATAL_FAILURE(StartHiddenWithTarget(settings, {"nocreate"}, false));
+  ASSERT_TRUE(program.Configure({}));
+  SendMessageW(program.Window(), WM_DEVICECHANGE, 0x0007, 0);  // DBT_DEVNODES_CHANGED
+  ASSERT_TRUE(e2e::WaitFor([&] { return Count("put 3 true") == 1; }, 10000)) << "no reconnect";
+  ASSERT_TRUE(target.Focus());
+  ExpectTyped(settings, {kCards[2]});
+
+  SendMessageW(program.Window(), WM_DEVICECHANGE, 0x0007, 0);
+  SendMessageW(program.Window(), WM_POWERBROADCAST, 0x0012, 0);  // PBT_APMRESUMEAUTOMATIC
+  Sleep(3500);
+  EXPECT_EQ(Count("call 34 \"ZANKeyboardWedge\""), 1);
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         Framing{false, Cr::None, {L"B1234{^}DOE/J{^}99", L"1234=99", L""}}),
     FramingName);
 
-TEST_F(CardEventTest, ShowsFieldsAndRawTracksAndKeepsFramedTracks) {
+TEST_F(CardEventTest, ShowsFieldsAndRawTracksAndKeepsNothingOnceTyped) {
   Choose(true, Cr::Track);
   msr.Card(L"B4111111111111111^DOE/JOHN^2912101", L"4111111111111111=2912101", L"01+9",
            L"JOHN", L"4111111111111111");
@@ -110,9 +110,21 @@ TEST_F(CardEventTest, ShowsFieldsAndRawTracksAndKeepsFramedTracks) {
   EXPECT_THAT(form.boxes, ElementsAre(L"JOHN", L"Q", L"DOE", L"2912", L"4111111111111111",
                                       L"B4111111111111111^DOE/JOHN^2912101",
                                       L"4111111111111111=2912101", L"01+9", L""));
-  EXPECT_EQ(handler.sTrack1(), L"{%}B4111111111111111{^}DOE/JOHN{^}2912101?~");
-  EXPECT_EQ(handler.sTrack2(), L";4111111111111111=2912101?~");
-  EXPECT_EQ(handler.sTrack3(), L";01{+}9?~");
+  EXPECT_THAT(keys.sent, ElementsAre(L"{%}B4111111111111111{^}DOE/JOHN{^}2912101?~",
+                                     L";4111111111111111=2912101?~", L";01{+}9?~"));
+  EXPECT_EQ(handler.sTrack1() + handler.sTrack2() + handler.sTrack3(), L"");
+}
+
+// A reader in a raw mode, or a faulty control, may report control characters in a track: typed,
+// they would press Return, Tab, Backspace, Escape, or paste and copy (Ctrl+V, Ctrl+C) in the till's
+// field. Only the track's printable characters are typed; the framing's own Enter stays.
+TEST_F(CardEventTest, ControlCharactersOfAHostileCardAreNotTyped) {
+  Choose(true, Cr::Track);
+  const std::wstring hostile = std::wstring(L"B41\r11\t^\b\x1b\x16\x03\x7f\x85\x9b", 15) + L"~9";
+  msr.Card(hostile, std::wstring(L"\r\n\x16", 3), std::wstring(L"12\0" L"34", 5));
+  Swipe();
+  EXPECT_THAT(keys.sent, ElementsAre(L"{%}B4111{^}{~}9?~", L"", L";1234?~"));
+  EXPECT_EQ(form.boxes[5], hostile);  // the box shows what the reader gave
 }
 
 // The reader may replace its data as soon as it is re-armed: every card, the first and one that
@@ -233,7 +245,6 @@ TEST_F(CardEventTest, CardDuringACardIsTypedAfterItWhole) {
   EXPECT_THAT(keys.sent, ElementsAre(L"{%}B1111{^}ONE/A{^}11?~", L";1111=11?~", L"",
                                      L"{%}B2222{^}TWO/B{^}22?~", L";2222=22?~", L";2{+}2?~"));
   EXPECT_EQ(form.boxes[5], L"B2222^TWO/B^22");
-  EXPECT_EQ(handler.sTrack3(), L";2{+}2?~");
   EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 2);
   // Each card is one batch of the output, the second one after the first has ended.
   EXPECT_THAT(keys.batches,
@@ -241,6 +252,43 @@ TEST_F(CardEventTest, CardDuringACardIsTypedAfterItWhole) {
                           ElementsAre(L"{%}B2222{^}TWO/B{^}22?~", L";2222=22?~", L";2{+}2?~")));
   EXPECT_EQ(keys.max_nesting, 1);
   EXPECT_EQ(keys.nesting, 0);
+}
+
+// The program begins to end while a card is escaped (a log-off dispatched by a yield): the card
+// is not typed, waiting cards are dropped, and later events do not touch the reader.
+TEST_F(CardEventTest, NothingIsTypedOnceHandlingStops) {
+  Choose(false, Cr::Card);
+  msr.Card(L"1^", L"2", L"");
+  on_yield = [&] {
+    msr.Card(L"3", L"4", L"");
+    handler.MSR1_DataEvent(0);  // waits behind the first card
+    handler.StopHandling();
+  };
+  Swipe();
+  EXPECT_THAT(keys.sent, ::testing::IsEmpty());
+  const std::size_t calls = msr.journal.size();
+  Swipe();
+  EXPECT_EQ(msr.journal.size(), calls);
+  EXPECT_THAT(keys.sent, ::testing::IsEmpty());
+}
+
+// A swipe the reader could not read: data events on again, the cue, nothing typed; not once the
+// program is ending.
+TEST_F(CardEventTest, ABadSwipeRearmsAndCuesAndTypesNothing) {
+  struct CountingCue : wedge::UserCue {
+    void CardNotTyped() override { ++cues; }
+    int cues = 0;
+  } cue;
+  wedge::CardEventHandler with_cue{msr, form, keys, [] {}, &cue};
+  with_cue.MSR1_ErrorEvent(114, 204, 2);
+  EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 1);
+  EXPECT_EQ(msr.Count('G', DispId::Track1Data), 0);
+  EXPECT_EQ(cue.cues, 1);
+  EXPECT_TRUE(keys.sent.empty());
+  with_cue.StopHandling();
+  with_cue.MSR1_ErrorEvent(114, 204, 2);
+  EXPECT_EQ(msr.Count('P', DispId::DataEventEnabled), 1);
+  EXPECT_EQ(cue.cues, 1);
 }
 
 TEST_F(CardEventTest, EachCardIsOneBatchWithItsCardEnter) {

@@ -303,9 +303,10 @@ TEST_F(FormModelTest, CardHandlerReadsChoicesAndFillsBoxes) {
   msr.Card(L"B4111111111111111^DOE/J^99", L"4111111111111111=99", L"", L"JOHN", L"4111111111111111");
   handler.MSR1_DataEvent(0);
   EXPECT_THAT(keys.sent, ElementsAre(L"{%}B4111111111111111{^}DOE/J{^}99?~", L""));
-  EXPECT_EQ(form.Text(shell::Text1(0)), L"JOHN");
-  EXPECT_EQ(form.Text(shell::Text1(4)), L"4111111111111111");
-  EXPECT_EQ(form.Text(shell::Text1(6)), L"4111111111111111=99");
+  // Without the test mode the boxes keep nothing of the card; turned on, it shows no earlier card.
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(form.Text(shell::Text1(i)), L"");
+  form.SetValue(Ctl::chkTestmode, 1);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(form.Text(shell::Text1(i)), L"");
 
   form.UserClick(Ctl::optTrkFix0);  // leaves track 2 greyed alone
   form.UserClick(Ctl::optSentinel1);  // greyed counts 2: snaps back
@@ -313,6 +314,11 @@ TEST_F(FormModelTest, CardHandlerReadsChoicesAndFillsBoxes) {
   keys.sent.clear();
   handler.MSR1_DataEvent(0);
   EXPECT_THAT(keys.sent, ElementsAre(L"", L"~"));
+  EXPECT_EQ(form.Text(shell::Text1(0)), L"JOHN");
+  EXPECT_EQ(form.Text(shell::Text1(4)), L"4111111111111111");
+  EXPECT_EQ(form.Text(shell::Text1(6)), L"4111111111111111=99");
+  form.SetValue(Ctl::chkTestmode, 0);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(form.Text(shell::Text1(i)), L"");
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "reader/properties.h"
+#include "reader/reader_health.h"
 #include "unit/fakes.h"
 
 namespace {
@@ -195,6 +197,45 @@ TEST_F(ReaderSessionTest, AFailedReadGivesNothingAndKeepsTheName) {
   EXPECT_EQ(session.GetErr(999, msr), std::nullopt);
   EXPECT_EQ(session.GetErr(114, msr), std::nullopt);
   EXPECT_EQ(session.sErrText, L"OposEFailure");
+}
+
+// The reader's health after a start, as the icon's tip tells it: the first step that did not
+// succeed, in plain words and by the result naming's name; a reconnect forgets an old problem.
+TEST_F(ReaderSessionTest, HealthNamesTheFirstStepThatDidNotSucceed) {
+  struct Case {
+    const char* name;
+    std::map<DispId, std::pair<std::int32_t, std::int32_t>> answers;
+    std::set<DispId> failing;
+    bool has_control, events;
+    const wchar_t* tip;
+    bool opened;
+  };
+  const Case cases[] = {
+      {"ready", {}, {}, true, true, L"ZAN MCR", true},
+      {"no control", {}, {}, false, false, L"ZAN MCR - card reader software not installed", true},
+      {"no device", {{DispId::Open, {109, 0}}, {DispId::ClaimDevice, {101, 0}}}, {}, true, true,
+       L"ZAN MCR - card reader not found (OposENoexist)", false},
+      {"claimed elsewhere", {{DispId::ClaimDevice, {102, 0}}}, {}, true, true,
+       L"ZAN MCR - card reader in use by another program (OposEClaimed)", true},
+      {"offline at enable", {{DispId::DeviceEnabled, {108, 0}}}, {}, true, true,
+       L"ZAN MCR - card reader offline (OposEOffline)", true},
+      {"extended code", {{DispId::ClaimDevice, {114, 300}}}, {}, true, true,
+       L"ZAN MCR - card reader error (300 error)", true},
+      {"unknown code", {{DispId::NumericSetting, {-5, 0}}}, {}, true, true,
+       L"ZAN MCR - card reader not ready (-5 error)", true},
+      {"a call fails outright", {}, {DispId::ClaimDevice}, true, true,
+       L"ZAN MCR - card reader not responding", true},
+      {"no events", {}, {}, true, false, L"ZAN MCR - card reader cannot report cards", true},
+  };
+  for (const Case& c : cases) {
+    answers = c.answers;
+    msr.failing = c.failing;
+    session.Start(msr);
+    const reader::ReaderHealth health = reader::AssessReader(c.has_control, c.events, session);
+    EXPECT_EQ(reader::HealthTip(L"ZAN MCR", health), c.tip) << c.name;
+    EXPECT_EQ(health.ready, c.tip == std::wstring(L"ZAN MCR")) << c.name;
+    EXPECT_EQ(session.opened(), c.opened) << c.name;
+  }
 }
 
 }  // namespace

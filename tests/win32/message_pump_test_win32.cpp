@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "shell/message_pump.h"
@@ -26,7 +27,7 @@ class RecordingWindow {
 
   HWND hwnd() const { return hwnd_; }
   std::vector<WPARAM> seen;
-  std::vector<WPARAM>* nested_into = nullptr;  // a message that pumps again while handled
+  int depth = 0, deepest = 0;  // handlers of yielding messages on the stack
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -37,7 +38,11 @@ class RecordingWindow {
     auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self && msg == WM_APP) {
       self->seen.push_back(wp);
-      if (wp == 99) shell::DoEvents();  // a handler that yields in mid-run
+      if (wp >= 99) {  // a handler that yields in mid-run
+        self->deepest = std::max(self->deepest, ++self->depth);
+        shell::DoEvents();
+        --self->depth;
+      }
       return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -62,6 +67,18 @@ TEST(MessagePump, RunsEventsNestedInsideAYieldingHandler) {
   PostMessageW(window.hwnd(), WM_APP, 7, 0);
   shell::DoEvents();
   EXPECT_EQ(window.seen, (std::vector<WPARAM>{99, 7}));
+}
+
+// Every handler of a flood of messages yields: they would nest one inside the other until the
+// stack ran out. Past the bound they wait for an outer yield, and all are still handled, in order.
+TEST(MessagePump, AFloodOfYieldingHandlersNestsOnlySoDeep) {
+  RecordingWindow window;
+  constexpr WPARAM kFlood = 5000;
+  for (WPARAM i = 0; i < kFlood; ++i) PostMessageW(window.hwnd(), WM_APP, 100 + i, 0);
+  shell::DoEvents();
+  EXPECT_LE(window.deepest, shell::kMaxYieldDepth);
+  ASSERT_EQ(window.seen.size(), kFlood);
+  for (WPARAM i = 0; i < kFlood; ++i) ASSERT_EQ(window.seen[i], 100 + i);
 }
 
 TEST(MessagePump, LeavesAQuitRequestForTheMainLoop) {

@@ -54,6 +54,16 @@ RECT RectInParent(HWND child) {
   return r;
 }
 
+// What the window told its owner.
+struct RecordingOwner : shell::WindowOwner {
+  void mnuSettings_Click() override { ++settings; }
+  void mnuExit_Click() override { ++exits; }
+  void mnuReconnect_Click() override { ++reconnects; }
+  void Form_Unload(std::int16_t mode) override { unloads.push_back(mode); }
+  int settings = 0, exits = 0, reconnects = 0;
+  std::vector<std::int16_t> unloads;
+};
+
 class SettingsWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,7 +79,8 @@ class SettingsWindowTest : public ::testing::Test {
 
   testing_fakes::MemoryStore store;
   shell::FormModel form{store};
-  shell::SettingsWindow window{form};
+  RecordingOwner owner;
+  shell::SettingsWindow window{form, &owner};
 };
 
 TEST_F(SettingsWindowTest, IsAFixedCaptionedWindowWithOnlyACloseBox) {
@@ -183,25 +194,30 @@ TEST_F(SettingsWindowTest, TestModeShowsTheAreaAndTypedTextReachesTheModel) {
   EXPECT_FALSE(IsWindowVisible(Control(Ctl::Text1_8)));
 }
 
-TEST_F(SettingsWindowTest, AHiddenBoxHoldsNoCardTextUntilTestModeShowsIt) {
+// A card's data stays in the window only while the test mode shows it; another program that
+// posts a click of the hidden test-mode box finds nothing and changes nothing.
+TEST_F(SettingsWindowTest, CardTextIsKeptOnlyWhileTestModeShowsIt) {
   const std::wstring track1 = L"%B4111111111111111^TEST/CARD^2512101?";
   const std::wstring track2 = L";4111111111111111=2512101?";
   HWND box = Control(shell::Text1(6));
   form.SetBoxText(6, track1);
   EXPECT_EQ(TextOf(box), L"");
-  EXPECT_EQ(form.Text(shell::Text1(6)), track1);
+  EXPECT_EQ(form.Text(shell::Text1(6)), L"");
+
+  HWND test_mode = Control(Ctl::chkTestmode);
+  PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(test_mode), BN_CLICKED),
+               reinterpret_cast<LPARAM>(test_mode));
+  shell::DoEvents();
+  EXPECT_EQ(form.bTestMode, 0);
+  EXPECT_FALSE(IsWindowVisible(box));
 
   form.SetValue(Ctl::chkTestmode, 1);
-  EXPECT_EQ(TextOf(box), track1);
+  EXPECT_EQ(TextOf(box), L"");
   form.SetBoxText(6, track2);
   EXPECT_EQ(TextOf(box), track2);
-
-  // Hidden again: the window lets the text go at once, the model keeps it.
-  form.SetVisible(shell::Text1(6), false);
+  form.SetValue(Ctl::chkTestmode, 0);
   EXPECT_EQ(TextOf(box), L"");
-  EXPECT_EQ(form.Text(shell::Text1(6)), track2);
-  form.SetVisible(shell::Text1(6), true);
-  EXPECT_EQ(TextOf(box), track2);
+  EXPECT_EQ(form.Text(shell::Text1(6)), L"");
 }
 
 // The program's order: the window, then the start-up sequence, then the controls.
@@ -271,22 +287,23 @@ TEST_F(SettingsWindowTest, SentinelButtonsCarryTheirToolTips) {
 TEST_F(SettingsWindowTest, PopupMenuAndIcons) {
   HMENU menu = window.PopupMenu();
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(GetMenuItemCount(menu), 3);
+  ASSERT_EQ(GetMenuItemCount(menu), 4);
   wchar_t text[32];
   GetMenuStringW(menu, 0, text, 32, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Settings");
   EXPECT_EQ(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
   GetMenuStringW(menu, 2, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Reconnect card reader");
+  GetMenuStringW(menu, 3, text, 32, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Exit");
   EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), shell::SettingsWindow::kCmdSettings);
 
-  int settings = 0, exits = 0;
-  window.on_settings = [&] { ++settings; };
-  window.on_exit = [&] { ++exits; };
   SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdSettings, 0);
+  SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdReconnect, 0);
   SendMessageW(window.hwnd(), WM_COMMAND, shell::SettingsWindow::kCmdExit, 0);
-  EXPECT_EQ(settings, 1);
-  EXPECT_EQ(exits, 1);
+  EXPECT_EQ(owner.settings, 1);
+  EXPECT_EQ(owner.reconnects, 1);
+  EXPECT_EQ(owner.exits, 1);
 
   for (auto [which, size] : {std::pair<WPARAM, LONG>{ICON_BIG, 32}, {ICON_SMALL, 16}}) {
     HICON icon = reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, which, 0));
@@ -305,14 +322,12 @@ TEST_F(SettingsWindowTest, PopupMenuAndIcons) {
 }
 
 TEST_F(SettingsWindowTest, CloseBoxAndMinimisingOnlyHide) {
-  int unloads = 0;
-  window.on_unload = [&](std::int16_t) { ++unloads; };
   form.UserClick(Ctl::optCR0);
   SendMessageW(window.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
   shell::DoEvents();
   EXPECT_TRUE(IsWindow(window.hwnd()));
   EXPECT_FALSE(IsWindowVisible(window.hwnd()));
-  EXPECT_EQ(unloads, 0);
+  EXPECT_TRUE(owner.unloads.empty());
   EXPECT_TRUE(store.writes.empty());
 
   window.Show();
@@ -327,27 +342,22 @@ TEST_F(SettingsWindowTest, CloseBoxAndMinimisingOnlyHide) {
 }
 
 TEST_F(SettingsWindowTest, AProgramUnloadGoesAheadAndDestroysTheWindow) {
-  std::vector<std::int16_t> modes;
-  window.on_unload = [&](std::int16_t mode) { modes.push_back(mode); };
   EXPECT_TRUE(window.Unload(1));
-  EXPECT_EQ(modes, std::vector<std::int16_t>{1});
+  EXPECT_EQ(owner.unloads, std::vector<std::int16_t>{1});
   EXPECT_EQ(window.hwnd(), nullptr);
 }
 
 TEST_F(SettingsWindowTest, EndingTheSessionOrATaskManagerUnloads) {
-  std::vector<std::int16_t> modes;
-  window.on_unload = [&](std::int16_t mode) { modes.push_back(mode); };
   // A close request that does not come through the window's frame, as a task manager sends it.
   SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(modes, std::vector<std::int16_t>{3});
+  EXPECT_EQ(owner.unloads, std::vector<std::int16_t>{3});
   EXPECT_EQ(window.hwnd(), nullptr);
 
-  shell::SettingsWindow other{form};
+  shell::SettingsWindow other{form, &owner};
   ASSERT_TRUE(other.Create());
-  other.on_unload = [&](std::int16_t mode) { modes.push_back(mode); };
   EXPECT_EQ(SendMessageW(other.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
   SendMessageW(other.hwnd(), WM_ENDSESSION, TRUE, 0);
-  EXPECT_EQ(modes, (std::vector<std::int16_t>{3, 2}));
+  EXPECT_EQ(owner.unloads, (std::vector<std::int16_t>{3, 2}));
 }
 
 TEST(SettingsWindowFirstPaint, HidesOnceWhenStoredHideOnStartIsOne) {

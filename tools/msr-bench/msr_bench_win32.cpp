@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,14 @@ int main(int argc, char** argv) {
   long long sent_at = 0, entered_at = 0;
   int events = 0;
   wedge::CardEventHandler* handler = nullptr;
-  reader::ComReader msr([&](std::int32_t status) {
+  // Times each data event from the swipe command's hand-over to the handler's entry and end.
+  struct Timing : reader::ReaderEvents {
+    std::function<void(std::int32_t)> on_data;
+    void OnDataEvent(std::int32_t status) override { on_data(status); }
+    void OnErrorEvent(std::int32_t, std::int32_t, std::int32_t) override {}
+  } timing;
+  reader::ComReader msr(timing);
+  timing.on_data = [&](std::int32_t status) {
     entered_at = Now();
     reader::DispValue sent;
     if (handler) handler->MSR1_DataEvent(status);
@@ -85,7 +93,7 @@ int main(int argc, char** argv) {
     to_entry.push_back(Ms(entered_at - sent_at, frequency.QuadPart));
     to_end.push_back(Ms(done - sent_at, frequency.QuadPart));
     ++events;
-  });
+  };
   if (!msr.HasControl()) {
     std::fprintf(stderr, "msr-bench: no MSRLib.MSR of this bitness is registered (regsvr32 msr-sim.dll)\n");
     return 1;

@@ -34,6 +34,7 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (line == L"noclassinfo") return no_class_info = true;
   if (line == L"nocreate") return no_create = true;
   if (line == L"failinvoke") return fail_invoke = true;
+  if (line == L"selffree") return self_free = true;
 
   const std::size_t eq = line.find(L'=');
   if (eq == std::wstring::npos) return false;
@@ -46,6 +47,11 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (!ParseInts(value, ints)) return false;
   if (key == L"result" && (ints.size() == 2 || ints.size() == 3)) {
     results[ints[0]] = {ints[1], ints.size() == 3 ? ints[2] : 0};
+    return true;
+  }
+  if (key == L"post" && (ints.size() == 1 || ints.size() == 2) && ints[0] > 0) {
+    post_message = static_cast<unsigned>(ints[0]);
+    post_wparam = ints.size() == 2 ? static_cast<std::uintptr_t>(ints[1]) : 0;
     return true;
   }
   if (key == L"failget" && ints.size() == 1) {

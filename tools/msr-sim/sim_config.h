@@ -8,6 +8,11 @@
 //   noclassinfo                 no IProvideClassInfo2: clients must enumerate connection points
 //   nocreate                    creating the control fails
 //   failinvoke                  every dispatch call fails outright
+//   selffree                    the reader does not hold itself while it raises an event; a
+//                               client that lets it go from inside the event ends the process
+//                               (exit code kFreedInEventExitCode), as a real control would crash
+//   post=<message>[,<wparam>]   while raising the next event, posts <message> to the client's
+//                               captioned windows on its thread (e.g. post=16 for WM_CLOSE)
 // The swipe command may also send "raise=2", "raise=3" or "raise=5" to a running reader, which
 // then raises its DirectIO, Error or StatusUpdate event.
 
@@ -19,6 +24,9 @@
 
 namespace msr_sim {
 
+// The exit code of a process that let the reader go from inside the reader's own event.
+inline constexpr unsigned kFreedInEventExitCode = 0xDEAD;
+
 struct SimConfig {
   std::wstring journal;
   std::map<std::int32_t, std::pair<std::int32_t, std::int32_t>> results;
@@ -27,6 +35,9 @@ struct SimConfig {
   bool no_class_info = false;
   bool no_create = false;
   bool fail_invoke = false;
+  bool self_free = false;
+  unsigned post_message = 0;  // 0: none
+  std::uintptr_t post_wparam = 0;
 
   // Applies one line; false when it is not understood.
   bool Apply(const std::wstring& line);

@@ -31,9 +31,11 @@ inline constexpr std::int32_t kDispSwipeTime = 900;
 struct Card {
   std::wstring track1, track2, track3;
   std::int64_t sent_at = 0;  // QueryPerformanceCounter at sending
+  bool bad = false;          // a swipe the reader cannot read: it raises its error event
 };
 
-// Serialises as the send time in 16 hex digits followed by the three tracks, each ended by U+0000.
+// Serialises as the send time in 16 hex digits followed by the three tracks, each ended by U+0000,
+// and, for a bad swipe, "B".
 inline std::wstring Serialise(const Card& card) {
   static const wchar_t kHex[] = L"0123456789abcdef";
   std::wstring out;
@@ -44,6 +46,7 @@ inline std::wstring Serialise(const Card& card) {
     out += *t;
     out += L'\0';
   }
+  if (card.bad) out += L'B';
   return out;
 }
 
@@ -66,6 +69,7 @@ inline bool Deserialise(const wchar_t* data, std::size_t chars, Card& card) {
     t->assign(data + pos, end - pos);
     pos = end + 1;
   }
+  card.bad = pos < chars && data[pos] == L'B';
   return true;
 }
 

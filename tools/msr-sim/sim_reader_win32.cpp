@@ -20,7 +20,11 @@ constexpr UINT kRaiseMessage = WM_APP + 2;  // wParam: the event to raise
 constexpr std::int32_t kSuccess = 0, kClosed = 101, kNotClaimed = 103, kIllegal = 106, kNoExist = 109;
 
 // OPOS event dispatch identifiers.
-constexpr DISPID kDataEvent = 1;
+constexpr DISPID kDataEvent = 1, kErrorEvent = 3;
+
+// An error event's arguments for a swipe that could not be read: OPOS_E_EXTENDED with the
+// reader's LRC error, on input, and the response "clear" that the control suggests.
+constexpr std::int32_t kExtended = 114, kLrcError = 204, kLocusInput = 2, kResponseClear = 12;
 
 enum : DISPID {
   kDataEventEnabled = 3, kDeviceEnabled = 4, kResultCode = 6, kResultCodeExtended = 7,
@@ -87,11 +91,26 @@ LRESULT CALLBACK ReaderWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 HINSTANCE g_instance = nullptr;
 
-// Enumerates the reader's one connection point.
+// A message for the client's captioned top-level windows on the reader's thread (not for the
+// hidden helper windows that OLE and the common controls keep there).
+struct PostToClient {
+  HWND own;
+  UINT message;
+  WPARAM wparam;
+  static BOOL CALLBACK Each(HWND hwnd, LPARAM lp) {
+    const auto* post = reinterpret_cast<const PostToClient*>(lp);
+    if (hwnd != post->own && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+      PostMessageW(hwnd, post->message, post->wparam, 0);
+    }
+    return TRUE;
+  }
+};
+
+// Enumerates the reader's connection points.
 class PointEnum final : public IEnumConnectionPoints {
  public:
-  PointEnum(IConnectionPointContainer* owner, IConnectionPoint* point, ULONG pos)
-      : owner_(owner), point_(point), pos_(pos) {
+  PointEnum(IConnectionPointContainer* owner, std::vector<IConnectionPoint*> points, ULONG pos)
+      : owner_(owner), points_(std::move(points)), pos_(pos) {
     owner_->AddRef();
   }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -111,25 +130,23 @@ class PointEnum final : public IEnumConnectionPoints {
   }
   HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
     ULONG n = 0;
-    if (count > 0 && pos_ == 0) {
-      out[0] = point_;
-      point_->AddRef();
-      n = 1;
-      pos_ = 1;
+    while (n < count && pos_ < points_.size()) {
+      out[n] = points_[pos_++];
+      out[n++]->AddRef();
     }
     if (fetched) *fetched = n;
     return n == count ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
     pos_ += count;
-    return pos_ <= 1 ? S_OK : S_FALSE;
+    return pos_ <= points_.size() ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE Reset() override {
     pos_ = 0;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** out) override {
-    *out = new PointEnum(owner_, point_, pos_);
+    *out = new PointEnum(owner_, points_, pos_);
     return S_OK;
   }
 
@@ -137,7 +154,7 @@ class PointEnum final : public IEnumConnectionPoints {
   ~PointEnum() { owner_->Release(); }
   LONG refs_ = 1;
   IConnectionPointContainer* owner_;
-  IConnectionPoint* point_;
+  std::vector<IConnectionPoint*> points_;
   ULONG pos_;
 };
 
@@ -168,7 +185,15 @@ SimReader::SimReader(SimConfig config) : config_(std::move(config)) {
 }
 
 SimReader::~SimReader() {
-  for (auto& sink : sinks_) sink.second->Release();
+  if (raising_ > 0) {
+    // Only a client that lets the reader go from inside the reader's own event gets here: a
+    // real control would now return into freed memory. Make that visible, every time.
+    Journal(L"freed inside its own event", 0, nullptr);
+    TerminateProcess(GetCurrentProcess(), kFreedInEventExitCode);
+  }
+  for (Point* point : {&notify_point_, &point_}) {
+    for (auto& sink : point->sinks) sink.second->Release();
+  }
   if (window_) DestroyWindow(window_);
 }
 
@@ -218,22 +243,22 @@ HRESULT SimReader::GetGUID(DWORD kind, GUID* guid) {
 
 HRESULT SimReader::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (!points) return E_POINTER;
-  *points = new PointEnum(this, &point_, 0);
+  *points = new PointEnum(this, {&notify_point_, &point_}, 0);
   return S_OK;
 }
 
 HRESULT SimReader::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
   if (!point) return E_POINTER;
-  if (!IsEqualIID(riid, kEventsIid)) {
-    *point = nullptr;
-    return CONNECT_E_NOCONNECTION;
-  }
-  *point = &point_;
-  point_.AddRef();
+  Point* found = IsEqualIID(riid, kEventsIid)                ? &point_
+                 : IsEqualIID(riid, IID_IPropertyNotifySink) ? &notify_point_
+                                                             : nullptr;
+  *point = found;
+  if (!found) return CONNECT_E_NOCONNECTION;
+  found->AddRef();
   return S_OK;
 }
 
-HRESULT SimReader::EventPoint::QueryInterface(REFIID riid, void** object) {
+HRESULT SimReader::Point::QueryInterface(REFIID riid, void** object) {
   if (!object) return E_POINTER;
   if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
     *object = this;
@@ -244,41 +269,41 @@ HRESULT SimReader::EventPoint::QueryInterface(REFIID riid, void** object) {
   return E_NOINTERFACE;
 }
 
-HRESULT SimReader::EventPoint::GetConnectionInterface(IID* iid) {
+HRESULT SimReader::Point::GetConnectionInterface(IID* iid) {
   if (!iid) return E_POINTER;
-  *iid = kEventsIid;
+  *iid = iid_;
   return S_OK;
 }
 
-HRESULT SimReader::EventPoint::GetConnectionPointContainer(IConnectionPointContainer** c) {
+HRESULT SimReader::Point::GetConnectionPointContainer(IConnectionPointContainer** c) {
   if (!c) return E_POINTER;
   *c = &owner_;
   owner_.AddRef();
   return S_OK;
 }
 
-HRESULT SimReader::EventPoint::Advise(IUnknown* sink, DWORD* cookie) {
+HRESULT SimReader::Point::Advise(IUnknown* sink, DWORD* cookie) {
   if (!sink || !cookie) return E_POINTER;
-  IDispatch* events = nullptr;
-  // A sink must answer for the event interface itself, as clients of real controls must.
-  if (FAILED(sink->QueryInterface(kEventsIid, reinterpret_cast<void**>(&events)))) {
+  IUnknown* connected = nullptr;
+  // A sink must answer for the point's interface itself, as clients of real controls must.
+  if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(&connected)))) {
     return CONNECT_E_CANNOTCONNECT;
   }
   *cookie = owner_.next_cookie_++;
-  owner_.sinks_[*cookie] = events;
+  sinks[*cookie] = connected;
   return S_OK;
 }
 
-HRESULT SimReader::EventPoint::Unadvise(DWORD cookie) {
-  const auto it = owner_.sinks_.find(cookie);
-  if (it == owner_.sinks_.end()) return CONNECT_E_NOCONNECTION;
-  IDispatch* sink = it->second;
-  owner_.sinks_.erase(it);
+HRESULT SimReader::Point::Unadvise(DWORD cookie) {
+  const auto it = sinks.find(cookie);
+  if (it == sinks.end()) return CONNECT_E_NOCONNECTION;
+  IUnknown* sink = it->second;
+  sinks.erase(it);
   sink->Release();
   return S_OK;
 }
 
-HRESULT SimReader::EventPoint::EnumConnections(IEnumConnections** e) {
+HRESULT SimReader::Point::EnumConnections(IEnumConnections** e) {
   if (e) *e = nullptr;
   return E_NOTIMPL;
 }
@@ -421,6 +446,7 @@ HRESULT SimReader::PutProperty(DISPID id, DISPPARAMS* params) {
     data_event_enabled_ = value.boolVal != VARIANT_FALSE;
   }
   SetResult(kSuccess);
+  NotifyChanged(id);
   ScheduleDelivery();
   return S_OK;
 }
@@ -470,7 +496,7 @@ LRESULT SimReader::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       Deliver();
       return 0;
     case kRaiseMessage:
-      FireEvent(static_cast<DISPID>(wp), 0);
+      FireEvent(static_cast<DISPID>(wp), {0, 0, 0, 0});
       return 0;
     default:
       return DefWindowProcW(hwnd, msg, wp, lp);
@@ -512,6 +538,13 @@ void SimReader::Deliver() {
   if (!open_ || !device_enabled_ || !data_event_enabled_ || waiting_.empty()) return;
   Card card = std::move(waiting_.front());
   waiting_.pop_front();
+  if (card.bad) {
+    // As OPOS readers report a swipe they could not decode: an error event instead of a data
+    // event (an LRC error, on input, the default response "clear"), with data events off.
+    data_event_enabled_ = false;
+    FireEvent(kErrorEvent, {kExtended, kLrcError, kLocusInput, kResponseClear});
+    return;
+  }
 
   const std::wstring t1 = StripSentinels(card.track1), t2 = StripSentinels(card.track2),
                      t3 = StripSentinels(card.track3);
@@ -529,31 +562,60 @@ void SimReader::Deliver() {
   // As OPOS readers do: one event, then no more until the application enables them again.
   data_event_enabled_ = false;
   auto len = [](const std::wstring& t) { return static_cast<std::int32_t>(t.size() > 255 ? 255 : t.size()); };
-  FireEvent(kDataEvent, len(t1) | len(t2) << 8 | len(t3) << 16);
+  FireEvent(kDataEvent, {len(t1) | len(t2) << 8 | len(t3) << 16});
 }
 
-void SimReader::FireEvent(DISPID id, std::int32_t status) {
+void SimReader::FireEvent(DISPID id, const std::vector<std::int32_t>& values) {
   std::vector<IDispatch*> sinks;
-  for (auto& entry : sinks_) {
+  for (auto& entry : point_.sinks) {
     entry.second->AddRef();
-    sinks.push_back(entry.second);
+    sinks.push_back(static_cast<IDispatch*>(entry.second));
   }
-  AddRef();  // a handler may release the reader
-  // DataEvent and StatusUpdate carry one number, DirectIO three arguments, Error four.
+  // A handler may release the reader. Controls commonly hold themselves while they raise an
+  // event; "selffree" leaves that out, as some do.
+  const bool hold = !config_.self_free;
+  if (hold) AddRef();
+  ++raising_;
+  if (config_.post_message) {
+    // Ask the client's windows on this thread for something while its handler runs: a message
+    // the handler's yields will dispatch (a close or a log-off in the middle of a card).
+    PostToClient post{window_, std::exchange(config_.post_message, 0u), config_.post_wparam};
+    EnumThreadWindows(GetCurrentThreadId(), &PostToClient::Each, reinterpret_cast<LPARAM>(&post));
+  }
+  // DataEvent and StatusUpdate carry one number, DirectIO three arguments, Error four (the last,
+  // the error response, by reference).
   const UINT count = id == 2 ? 3 : id == 3 ? 4 : 1;
   for (IDispatch* sink : sinks) {
     VARIANT args[4];
-    for (VARIANT& arg : args) {
+    LONG response = count == 4 && values.size() >= 4 ? values[3] : 0;
+    for (UINT i = 0; i < count; ++i) {
+      VARIANT& arg = args[count - 1 - i];  // the first argument travels last
       VariantInit(&arg);
       arg.vt = VT_I4;
-      arg.lVal = 0;
+      arg.lVal = i < values.size() ? values[i] : 0;
     }
-    args[count - 1].lVal = status;  // the first argument travels last
+    if (count == 4) {
+      args[0].vt = VT_I4 | VT_BYREF;
+      args[0].plVal = &response;
+    }
     DISPPARAMS params{args, nullptr, count, 0};
     sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     sink->Release();
   }
-  Release();
+  --raising_;
+  if (hold) Release();
+}
+
+void SimReader::NotifyChanged(DISPID id) {
+  std::vector<IPropertyNotifySink*> sinks;
+  for (auto& entry : notify_point_.sinks) {
+    entry.second->AddRef();
+    sinks.push_back(static_cast<IPropertyNotifySink*>(entry.second));
+  }
+  for (IPropertyNotifySink* sink : sinks) {
+    sink->OnChanged(id);
+    sink->Release();
+  }
 }
 
 }  // namespace msr_sim

@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "sim_config.h"
 #include "sim_protocol.h"
@@ -53,10 +54,12 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
  private:
-  // The one connection point, for the event dispinterface; lives and dies with the reader.
-  class EventPoint : public IConnectionPoint {
+  // A connection point of the reader: its event dispinterface, or property-change notification
+  // (which every ActiveX control offers too, and which a client must not take for its events).
+  // Lives and dies with the reader.
+  class Point : public IConnectionPoint {
    public:
-    explicit EventPoint(SimReader& owner) : owner_(owner) {}
+    Point(SimReader& owner, const IID& iid) : owner_(owner), iid_(iid) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return owner_.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return owner_.Release(); }
@@ -66,8 +69,12 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** e) override;
 
+    // The connected sinks, each as the interface of this point.
+    std::map<DWORD, IUnknown*> sinks;
+
    private:
     SimReader& owner_;
+    IID iid_;
   };
 
   explicit SimReader(SimConfig config);
@@ -81,11 +88,14 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   LRESULT OnCard(const COPYDATASTRUCT& data);
   void ScheduleDelivery();
   void Deliver();
-  void FireEvent(DISPID id, std::int32_t status);
+  // Raises event `id` on every connected sink with `values` as its arguments, first to last.
+  void FireEvent(DISPID id, const std::vector<std::int32_t>& values);
+  void NotifyChanged(DISPID id);
 
   LONG refs_ = 1;
-  EventPoint point_{*this};
-  std::map<DWORD, IDispatch*> sinks_;
+  int raising_ = 0;  // events being raised, on the stack
+  Point notify_point_{*this, IID_IPropertyNotifySink};  // enumerated first, as many controls do
+  Point point_{*this, kEventsIid};
   DWORD next_cookie_ = 1;
   HWND window_ = nullptr;
   SimConfig config_;

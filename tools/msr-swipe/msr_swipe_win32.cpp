@@ -1,7 +1,7 @@
 // msr-swipe: swipes a card on the simulated card reader that a running program has open.
 //
-//   msr-swipe [--device NAME] [--count N] [--track1 T] [--track2 T] [--track3 T] [--cards FILE]
-//             [--fault LINE]...
+//   msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]
+//             [--cards FILE] [--fault LINE]...
 //
 // Exit codes: 0 every card taken; 1 bad command line; 2 no program has the reader open;
 // 3 the reader is open but not enabled (the card was not read); 4 the program did not answer.
@@ -23,10 +23,11 @@ constexpr UINT kAnswerTimeoutMs = 5000;
 int Usage(const char* problem, int exit_code = 1) {
   std::fprintf(stderr,
                "msr-swipe: %s\n"
-               "usage: msr-swipe [--device NAME] [--count N] [--track1 T] [--track2 T] [--track3 T]\n"
+               "usage: msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]\n"
                "                 [--cards FILE] [--fault LINE]...\n"
                "  --device  logical device name of the reader (default ZANKeyboardWedge)\n"
                "  --count   swipe the card (or the cards) N times, as fast as the reader takes them\n"
+               "  --bad     a swipe the reader cannot read (it raises its error event instead)\n"
                "  --cards   swipe the cards of a UTF-8 file, one a line, its tracks separated by tabs\n"
                "  --fault   a line of the simulated reader's configuration, e.g. result=36,111 or failget=24\n",
                problem);
@@ -109,6 +110,10 @@ int main() {
   for (int i = 1; i < args.argc; ++i) {
     const std::wstring opt = args.argv[i];
     if (opt == L"--help" || opt == L"-h") return Usage("swipes a card on the simulated reader", 0);
+    if (opt == L"--bad") {
+      card.bad = have_card = true;
+      continue;
+    }
     if (i + 1 >= args.argc) return Usage("an option lacks its value");
     const wchar_t* value = args.argv[++i];
     if (opt == L"--device") {

@@ -42,15 +42,17 @@ class TypedKeys : public wedge::KeystrokeOutput {
 
 // A host like the program's window: the reader, its session, and the card handler its data
 // event runs.
-struct Host {
-  explicit Host(const wchar_t* prog_id = reader::kReaderProgId)
-      : msr([this](std::int32_t status) { OnData(status); }, prog_id) {}
+struct Host : reader::ReaderEvents {
+  explicit Host(const wchar_t* prog_id = reader::kReaderProgId) : msr(*this, prog_id) {}
 
-  void OnData(std::int32_t status) {
+  void OnDataEvent(std::int32_t status) override {
     ++events;
     statuses.push_back(status);
     event_thread = GetCurrentThreadId();
     if (handle_cards) handler.MSR1_DataEvent(status);
+  }
+  void OnErrorEvent(std::int32_t result, std::int32_t extended, std::int32_t) override {
+    errors.push_back({result, extended});
   }
 
   reader::ComReader msr;
@@ -61,6 +63,7 @@ struct Host {
   bool handle_cards = true;
   int events = 0;
   std::vector<std::int32_t> statuses;
+  std::vector<std::pair<std::int32_t, std::int32_t>> errors;
   DWORD event_thread = 0;
 };
 

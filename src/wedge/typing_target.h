@@ -1,0 +1,32 @@
+#pragma once
+// Whether a card may be typed into the window in front, and the cue the user gets when it is not.
+
+#include <cstdint>
+#include <optional>
+
+namespace wedge {
+
+// What is known of the window that would receive the keys.
+struct ForegroundTarget {
+  bool ours = false;                       // a window of this program (its settings, its menu)
+  std::optional<std::uint32_t> integrity;  // its process's integrity level (a RID), when known
+};
+
+enum class TypingVerdict {
+  Type,
+  OwnWindow,        // the card would tick boxes of our own settings window: not typed
+  HigherIntegrity,  // Windows drops injected keys aimed at a more privileged program, silently
+};
+
+// The verdict for a card aimed at `target` from a process of integrity `own` (unknown levels
+// never stop a card: the program had better type than refuse on a guess).
+TypingVerdict JudgeTarget(const ForegroundTarget& target, std::optional<std::uint32_t> own);
+
+// A short, unobtrusive signal that a swiped card was not typed.
+class UserCue {
+ public:
+  virtual ~UserCue() = default;
+  virtual void CardNotTyped() = 0;
+};
+
+}  // namespace wedge
