@@ -111,7 +111,7 @@ struct Target::Handles {
 Target::Target() : h_(std::make_unique<Handles>()) {}
 Target::~Target() { Stop(); }
 
-bool Target::Start(const std::wstring& exe) {
+bool Target::Start(const std::wstring& exe, const std::wstring& options) {
   const std::wstring name = std::to_wstring(GetCurrentProcessId());
   h_->mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared),
                                    MappingName(name).c_str());
@@ -120,7 +120,7 @@ bool Target::Start(const std::wstring& exe) {
   h_->done = CreateEventW(nullptr, TRUE, FALSE, DoneEventName(name).c_str());
   if (!h_->shared || !h_->done) return false;
   h_->shared->ready = 0;
-  h_->process = StartProcess(L"\"" + exe + L"\" " + name);
+  h_->process = StartProcess(L"\"" + exe + L"\" " + name + (options.empty() ? L"" : L" " + options));
   if (!h_->process) return false;
   for (int i = 0; i < 200 && !h_->shared->ready; ++i) {
     if (WaitForSingleObject(h_->process, 50) == WAIT_OBJECT_0) return false;

@@ -43,8 +43,9 @@ class Target {
   Target(const Target&) = delete;
   Target& operator=(const Target&) = delete;
 
-  // Starts the target and waits until its box has the focus.
-  bool Start(const std::wstring& exe);
+  // Starts the target and waits until its box has the focus; `options` go on its command line
+  // ("--chars": a box that keeps every character as it arrives).
+  bool Start(const std::wstring& exe, const std::wstring& options = L"");
   // Brings the target to the front with the focus in its box.
   bool Focus();
   // Empties the box and waits for a text of `length` characters.

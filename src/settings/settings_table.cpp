@@ -41,6 +41,40 @@ std::optional<std::int16_t> Convert(SettingKind kind, const std::wstring& text) 
   return kind == SettingKind::CheckBox ? ParseCheckBox(text) : ParseOption(text);
 }
 
+// The option buttons that share a frame: selecting one deselects the others.
+struct OptionGroup {
+  Setting members[3];
+  int count;
+};
+constexpr OptionGroup kOptionGroups[] = {
+    {{Setting::CR0, Setting::CR1, Setting::CR2}, 3},
+    {{Setting::Sent1, Setting::Sent2}, 2},
+};
+
+const SettingRow& RowOf(Setting which) {
+  for (const SettingRow& row : kSettings) {
+    if (row.setting == which) return row;
+  }
+  return kSettings[0];
+}
+
+// Stored texts can leave a group with nothing selected (every member "False"), which no user can
+// make in the window: the group then gets its default selection, and the next save writes it.
+// A group with one selection, or with several (the last one assigned wins), stays as loaded.
+void SelectDefaultsOfEmptyGroups(SettingControls& controls) {
+  for (const OptionGroup& group : kOptionGroups) {
+    const Setting* fallback = nullptr;
+    bool selected = false;
+    for (int i = 0; i < group.count; ++i) {
+      selected |= controls.SettingValue(group.members[i]) != 0;
+      if (ParseOption(RowOf(group.members[i]).default_text).value_or(0) != 0) {
+        fallback = &group.members[i];
+      }
+    }
+    if (!selected && fallback) controls.AssignSetting(*fallback, -1);
+  }
+}
+
 }  // namespace
 
 std::optional<std::int16_t> ParseInt16(const std::wstring& text) {
@@ -95,6 +129,7 @@ void LoadSettings(SettingsStore& store, SettingControls& controls, const LockedS
     if (!value) value = Convert(row.kind, row.default_text);
     controls.AssignSetting(row.setting, *value);
   }
+  SelectDefaultsOfEmptyGroups(controls);
 }
 
 void SaveSettings(SettingsStore& store, SettingControls& controls, const LockedSettings& locked) {

@@ -62,8 +62,9 @@ std::optional<std::int16_t> ParseOption(const std::wstring& text);
 std::wstring SettingText(SettingKind kind, std::int16_t value);
 
 // Loads every setting into its control, in table order. A stored text that does not convert is
-// replaced by the row's default, so a damaged store never stops the start. A locked setting takes
-// its policy's value instead, and its control is locked before any value is assigned.
+// replaced by the row's default, so a damaged store never stops the start; an option group left
+// with nothing selected gets its default selection. A locked setting takes its policy's value
+// instead, and its control is locked before any value is assigned.
 void LoadSettings(SettingsStore& store, SettingControls& controls,
                   const LockedSettings& locked = LockedSettings());
 // Saves every control's value, in table order; all ten keys are written, changed or not, except

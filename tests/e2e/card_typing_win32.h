@@ -64,15 +64,16 @@ inline std::wstring SwipeArgs(const Card& card) {
 // The program started hidden with a case's settings, and the typing target in front of it.
 class CardTypingTest : public ProgramTest {
  protected:
+  // `target_options` go to the typing target ("--chars": a box that keeps every character).
   void StartHiddenWithTarget(const StoredSettings& settings,
                              const std::vector<std::string>& sim_config = {},
-                             bool with_reader = true) {
+                             bool with_reader = true, const std::wstring& target_options = L"") {
     StartWith(program, settings, sim_config, with_reader);
     if (HasFatalFailure()) return;
     HWND window = program.Window();
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }, 5000))
         << "the window did not hide at start";
-    ASSERT_TRUE(target.Start(TypeTargetExe()));
+    ASSERT_TRUE(target.Start(TypeTargetExe(), target_options));
     // A click into the box gives it the display's keyboard focus too.
     HWND target_window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(target.shared().main_window));
     RECT r{};

@@ -58,7 +58,8 @@ class FakeLayout : public wedge::KeyboardLayout {
 
 // What a window receives from key events on a layout: its text, with "\n" for Enter and marks
 // for what is not text: "<cmd>" a key pressed with Ctrl, Alt or Win held, "<menu>" Alt released
-// alone (the menu bar opens), "<dead>" a dead key combined with a letter.
+// alone (the menu bar opens), "<start>" a Win key released alone (the Start menu opens), "<dead>"
+// a dead key combined with a letter.
 struct TypedResult {
   std::wstring text;
   bool caps_lock = false;
@@ -193,12 +194,13 @@ inline TypedResult TypeOn(const FakeLayout& layout, const std::vector<wedge::Key
   r.down.insert(before.held.begin(), before.held.end());
   wchar_t dead = 0;
   bool alt_used = false;  // a key went down since Alt did
+  bool win_used = false;  // a key went down since a Win key did
 
   auto is_down = [&](std::uint8_t a, std::uint8_t b) { return r.down.count(a) || r.down.count(b); };
   for (const KeyEvent& e : events) {
     if (e.unicode) {
       if (!e.up) {
-        alt_used = true;
+        alt_used = win_used = true;
         if (dead) r.text += dead, dead = 0;
         r.text += static_cast<wchar_t>(e.scan);
       }
@@ -210,6 +212,9 @@ inline TypedResult TypeOn(const FakeLayout& layout, const std::vector<wedge::Key
           !is_down(vk::kLControl, vk::kRControl)) {
         r.text += L"<menu>";
       }
+      if ((key == vk::kLWin || key == vk::kRWin) && r.down.count(key) && !win_used) {
+        r.text += L"<start>";
+      }
       r.down.erase(key);
       continue;
     }
@@ -218,9 +223,15 @@ inline TypedResult TypeOn(const FakeLayout& layout, const std::vector<wedge::Key
     r.down.insert(key);
     if (key == vk::kLMenu || key == vk::kRMenu) {
       if (!repeat) alt_used = false;
+      win_used = true;
       continue;
     }
     alt_used = true;
+    if (key == vk::kLWin || key == vk::kRWin) {
+      if (!repeat) win_used = false;
+      continue;
+    }
+    win_used = true;
     if (key == vk::kCapital) {
       r.caps_lock = !r.caps_lock;
       continue;

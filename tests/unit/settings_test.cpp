@@ -78,15 +78,46 @@ TEST_F(SettingsLoadSaveTest, AStoredGreyedSingleTrackCountsTwoAgainstDoNotSendSe
   EXPECT_EQ(form.Value(Ctl::optSentinel0), -1);
 }
 
-TEST_F(SettingsLoadSaveTest, ThreeFalseCarriageReturnsStayUnselected) {
-  for (const wchar_t* key : {L"CR0", L"CR1", L"CR2"}) store.Put(key, L"False");
-  Load();
-  EXPECT_EQ(form.Value(Ctl::optCR0), 0);
-  EXPECT_EQ(form.Value(Ctl::optCR1), 0);
-  EXPECT_EQ(form.Value(Ctl::optCR2), 0);
-  const auto texts = SaveAndCollect();
-  EXPECT_THAT(std::vector<std::wstring>(texts.begin() + 2, texts.begin() + 5),
-              ElementsAre(L"False", L"False", L"False"));
+// Stored option texts that leave a group with nothing selected give the group its default; a
+// group with one selection stays as stored, and of several the last one assigned wins.
+TEST_F(SettingsLoadSaveTest, OptionGroupsAreLoadedWithExactlyOneSelected) {
+  struct Case {
+    std::vector<std::pair<const wchar_t*, const wchar_t*>> stored;
+    std::vector<const wchar_t*> saved;  // CR0, CR1, CR2, Sent1, Sent2
+  };
+  const Case cases[] = {
+      {{{L"CR0", L"False"}, {L"CR1", L"False"}, {L"CR2", L"False"}},
+       {L"False", L"True", L"False", L"True", L"False"}},
+      {{{L"CR0", L"x"}, {L"CR1", L"False"}, {L"CR2", L"False"}},
+       {L"False", L"True", L"False", L"True", L"False"}},
+      {{{L"Trk1", L"0"}, {L"Trk2", L"0"}, {L"Sent1", L"False"}, {L"Sent2", L"False"}},
+       {L"False", L"True", L"False", L"True", L"False"}},
+      {{{L"Sent1", L"False"}, {L"Sent2", L"False"}}, {L"False", L"True", L"False", L"True", L"False"}},
+      {{{L"CR0", L"False"}, {L"CR1", L"False"}, {L"CR2", L"True"}},
+       {L"False", L"False", L"True", L"True", L"False"}},
+      {{{L"CR0", L"True"}, {L"CR1", L"False"}, {L"CR2", L"True"}},
+       {L"False", L"False", L"True", L"True", L"False"}},
+      {{{L"CR0", L"True"}, {L"CR1", L"True"}, {L"CR2", L"False"}},
+       {L"False", L"True", L"False", L"True", L"False"}},
+      {{{L"CR0", L"True"}, {L"CR1", L"True"}, {L"CR2", L"True"}},
+       {L"False", L"False", L"True", L"True", L"False"}},
+      {{{L"Trk1", L"0"}, {L"Trk2", L"0"}, {L"Sent1", L"True"}, {L"Sent2", L"True"}},
+       {L"False", L"True", L"False", L"False", L"True"}},
+  };
+  for (const Case& c : cases) {
+    testing_fakes::MemoryStore stored;
+    shell::FormModel loaded{stored};
+    std::wstring what;
+    for (const auto& kv : c.stored) {
+      stored.Put(kv.first, kv.second);
+      what += std::wstring(kv.first) + L"=" + kv.second + L" ";
+    }
+    settings::LoadSettings(stored, loaded);
+    settings::SaveSettings(stored, loaded);
+    std::vector<std::wstring> saved;
+    for (const wchar_t* key : {L"CR0", L"CR1", L"CR2", L"Sent1", L"Sent2"}) saved.push_back(*stored.Get(key));
+    EXPECT_THAT(saved, ElementsAreArray(c.saved)) << std::string(what.begin(), what.end());
+  }
 }
 
 TEST_F(SettingsLoadSaveTest, GreyedValuesLoadAndSaveAsTwo) {
@@ -110,6 +141,10 @@ TEST_F(SettingsLoadSaveTest, TextsThatDoNotConvertTakeTheDefaultAndAreWrittenVal
   store.Put(L"Trk0", L"-1");
   store.Put(L"Trk1", L"1.5");
   store.Put(L"Sent1", L"Ja");
+  // Beginnings and continuations of the texts, where the default differs from what they begin.
+  store.Put(L"CR2", L"Tru");
+  store.Put(L"Sent2", L"Truee");
+  store.Put(L"Trk2", L"0x");
   Load();
   EXPECT_THAT(SaveAndCollect(), ElementsAre(L"1", L"0", L"False", L"True", L"False", L"1", L"1",
                                             L"1", L"True", L"False"));

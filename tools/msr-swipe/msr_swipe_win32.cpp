@@ -1,7 +1,7 @@
 // msr-swipe: swipes a card on the simulated card reader that a running program has open.
 //
 //   msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]
-//             [--fault LINE]...
+//             [--cards FILE] [--fault LINE]...
 //
 // Exit codes: 0 every card taken; 1 bad command line; 2 no program has the reader open;
 // 3 the reader is open but not enabled (the card was not read); 4 the program did not answer.
@@ -24,10 +24,11 @@ int Usage(const char* problem, int exit_code = 1) {
   std::fprintf(stderr,
                "msr-swipe: %s\n"
                "usage: msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]\n"
-               "                 [--fault LINE]...\n"
+               "                 [--cards FILE] [--fault LINE]...\n"
                "  --device  logical device name of the reader (default ZANKeyboardWedge)\n"
-               "  --count   swipe the same card N times, as fast as the reader takes them\n"
+               "  --count   swipe the card (or the cards) N times, as fast as the reader takes them\n"
                "  --bad     a swipe the reader cannot read (it raises its error event instead)\n"
+               "  --cards   swipe the cards of a UTF-8 file, one a line, its tracks separated by tabs\n"
                "  --fault   a line of the simulated reader's configuration, e.g. result=36,111 or failget=24\n",
                problem);
   return exit_code;
@@ -56,6 +57,44 @@ LRESULT Send(HWND reader, std::uintptr_t kind, const std::wstring& payload) {
   return static_cast<LRESULT>(answer);
 }
 
+// The cards of a UTF-8 file: one a line, tracks 1, 2 and 3 separated by tabs; empty lines are
+// skipped. False when the file cannot be read.
+bool ReadCards(const wchar_t* path, std::vector<msr_sim::Card>& cards) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string bytes;
+  char buffer[65536];
+  DWORD n = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
+  CloseHandle(file);
+  std::wstring text(bytes.size(), L'\0');
+  if (!bytes.empty()) {
+    const int chars = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                          &text[0], static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(chars));
+  }
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find(L'\n', begin);
+    if (end == std::wstring::npos) end = text.size();
+    std::wstring line = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    if (line.empty()) continue;
+    msr_sim::Card card;
+    std::wstring* tracks[] = {&card.track1, &card.track2, &card.track3};
+    std::size_t from = 0;
+    for (std::wstring* track : tracks) {
+      const std::size_t tab = line.find(L'\t', from);
+      *track = line.substr(from, tab == std::wstring::npos ? std::wstring::npos : tab - from);
+      if (tab == std::wstring::npos) break;
+      from = tab + 1;
+    }
+    cards.push_back(card);
+  }
+  return true;
+}
+
 }  // namespace
 
 int main() {
@@ -65,6 +104,7 @@ int main() {
   std::wstring device = msr_sim::kDefaultDevice;
   msr_sim::Card card;
   bool have_card = false;
+  std::vector<msr_sim::Card> cards;
   long count = 1;
   std::vector<std::wstring> faults;
   for (int i = 1; i < args.argc; ++i) {
@@ -86,13 +126,16 @@ int main() {
       std::wstring* track = opt == L"--track1" ? &card.track1 : opt == L"--track2" ? &card.track2 : &card.track3;
       *track = value;
       have_card = true;
+    } else if (opt == L"--cards") {
+      if (!ReadCards(value, cards)) return Usage("cannot read the file of --cards");
     } else if (opt == L"--fault") {
       faults.push_back(value);
     } else {
       return Usage("unknown option");
     }
   }
-  if (!have_card && faults.empty()) return Usage("give at least one track or a --fault");
+  if (have_card) cards.insert(cards.begin(), card);
+  if (cards.empty() && faults.empty()) return Usage("give at least one track, --cards or a --fault");
 
   const HWND reader = FindWindowW(msr_sim::kWindowClass, (msr_sim::kWindowTitlePrefix + device).c_str());
   if (!reader) {
@@ -106,19 +149,21 @@ int main() {
       return 4;
     }
   }
-  for (long n = 0; have_card && n < count; ++n) {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    card.sent_at = now.QuadPart;
-    const LRESULT answer = Send(reader, msr_sim::kCopyCard, msr_sim::Serialise(card));
-    if (answer == msr_sim::kCardIgnored) {
-      std::fprintf(stderr, "msr-swipe: the reader \"%ls\" is open but not enabled; the card was not read\n",
-                   device.c_str());
-      return 3;
-    }
-    if (answer != msr_sim::kCardQueued) {
-      std::fprintf(stderr, "msr-swipe: the program holding the reader did not answer\n");
-      return 4;
+  for (long n = 0; n < count; ++n) {
+    for (msr_sim::Card& next : cards) {
+      LARGE_INTEGER now;
+      QueryPerformanceCounter(&now);
+      next.sent_at = now.QuadPart;
+      const LRESULT answer = Send(reader, msr_sim::kCopyCard, msr_sim::Serialise(next));
+      if (answer == msr_sim::kCardIgnored) {
+        std::fprintf(stderr, "msr-swipe: the reader \"%ls\" is open but not enabled; the card was not read\n",
+                     device.c_str());
+        return 3;
+      }
+      if (answer != msr_sim::kCardQueued) {
+        std::fprintf(stderr, "msr-swipe: the program holding the reader did not answer\n");
+        return 4;
+      }
     }
   }
   return 0;
