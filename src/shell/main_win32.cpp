@@ -12,6 +12,7 @@
 #include "settings/app.h"
 #include "settings/registry_settings.h"
 #include "settings/settings_table.h"
+#include "shell/dll_search.h"
 #include "shell/form_model.h"
 #include "shell/lifecycle.h"
 #include "shell/message_box.h"
@@ -35,17 +36,6 @@ constexpr UINT_PTR kReconnectTimer = 1;
 // Announcements come in bursts (one device brings several): the reader is tried again at most
 // this often.
 constexpr ULONGLONG kReconnectQuietMs = 3000;
-
-// Only Windows' own folder is searched for DLLs loaded by name, so that a DLL planted beside the
-// program (in a folder other users can write to) never runs at the cashier's log-on. A control's
-// DLL is loaded by the full path it registered.
-void RestrictDllSearch() {
-  using SetDirsFn = BOOL(WINAPI*)(DWORD);
-  const auto set_dirs = reinterpret_cast<SetDirsFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-  if (set_dirs) set_dirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");  // and never the current folder
-}
 
 // The program's one owner of everything that lives while it runs: the settings store, the
 // window's controls (the model) and the window, the tray icon, the reader and its card handler.

@@ -330,6 +330,28 @@ TEST_F(ProgramLifecycle, WithoutAReaderItStillLivesInTheTrayAndEndsAsUsual) {
   ExpectShutDown(program, window, SavedFrom(stored), false);
 }
 
+// A card swiped while the program's own settings window is in front is not typed into it: its
+// space would tick the focused box. The card is dropped; nothing of the window changes.
+TEST_F(ProgramLifecycle, ACardIsNeverTypedIntoTheProgramsOwnWindow) {
+  const StoredSettings stored =
+      Settings({L"0", L"0", L"False", L"True", L"False", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(Start(stored));
+  ASSERT_TRUE(e2e::WaitFor([&] { return GetForegroundWindow() == window; }, 5000));
+  PressKeys({VK_TAB});  // from the Enter choices to "Run at Startup"
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  ASSERT_TRUE(e2e::WaitFor(
+      [&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) &&
+               gui.hwndFocus == e2e::ChildWithText(window, L"Button", L"Run at Startup");
+      },
+      5000));
+  ASSERT_EQ(e2e::Swipe(L"--track2 \"1 2\""), 0);
+  Sleep(1500);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ExpectShutDown(program, window, SavedFrom(stored), false);
+}
+
 // --- The reader's state in the icon, and getting the reader back ---
 
 struct ReaderState {
