@@ -7,7 +7,16 @@
 # On a virtual display of its own unless ZAN_USE_DISPLAY=1 (then on $DISPLAY). The program's
 # stored settings in the project's Wine prefix are put back as they were when it ends.
 # Exit code 0 when every card arrived exactly and the program ended through its menu.
+# `--control PROGID` runs it against that reader control (the simulated reader is registered as
+# MSRLib.MSR and as OPOS.MSR, the common control objects' flavour), set by the ReaderControl
+# policy for the run; by default the program picks MSRLib.MSR as it would on a till.
 set -euo pipefail
+control=
+case "${1:-}" in
+  --control) control=${2:?"--control needs a ProgID, e.g. OPOS.MSR"} ;;
+  "") ;;
+  *) echo "usage: scripts/run.sh [--control PROGID]" >&2; exit 2 ;;
+esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
@@ -35,14 +44,20 @@ finish() {
     kill "$program_pid" 2>/dev/null || true
     wait "$program_pid" 2>/dev/null || true
   fi
+  [ -z "$control" ] || wine reg delete "$policy_key" /v ReaderControl /f >/dev/null 2>&1 || true
   zan_program_values_restore
   zan_session_stop
 }
+policy_key='HKCU\Software\Policies\Halvane\ZANKeyboardWedge'
 trap finish EXIT
 zan_session_start
 echo "-- display $DISPLAY, Wine prefix $WINEPREFIX"
 zan_register_reader "$preset" "$root/$tools/msr-sim.dll"
 zan_program_values_save
+if [ -n "$control" ]; then
+  echo "-- reader control: $control (the ReaderControl policy, for this run)"
+  wine reg add "$policy_key" /v ReaderControl /t REG_SZ /d "$control" /f >/dev/null
+fi
 
 # Waits up to $1 tenths of a second for a visible window of the program named $2 (a regular
 # expression; "^$" for the popup menu) and prints its id.

@@ -2,6 +2,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <optional>
 #include <utility>
 
 #include "platform/raii_win32.h"
@@ -18,6 +19,14 @@ using platform::Variant;
 // and StatusUpdate (5) are accepted and dropped.
 constexpr DISPID kDataEvent = 1;
 constexpr DISPID kErrorEvent = 3;
+
+struct EventName {
+  const wchar_t* name;
+  DISPID id;
+};
+constexpr EventName kEventNames[] = {{L"DataEvent", kDataEvent},       {L"DirectIOEvent", 2},
+                                     {L"ErrorEvent", kErrorEvent},     {L"OutputCompleteEvent", 4},
+                                     {L"StatusUpdateEvent", 5}};
 
 bool ToVariant(const DispValue& value, Variant& out) {
   if (const auto* s = std::get_if<std::wstring>(&value)) {
@@ -106,7 +115,18 @@ class EventSink final : public IDispatch {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+  // The OPOS Common Control Objects ask for each event's number by name before they raise it,
+  // and raise nothing when the answer is an error other than E_NOTIMPL ("use your own number").
+  // The events are answered with the numbers OPOS gives them, which Invoke takes.
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
+    if (!names || !ids || count != 1 || !names[0]) return E_NOTIMPL;
+    for (const auto& event : kEventNames) {
+      if (lstrcmpiW(names[0], event.name) == 0) {
+        ids[0] = event.id;
+        return S_OK;
+      }
+    }
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
@@ -205,14 +225,45 @@ struct ComReader::Impl {
   ComPtr<IDispatch> control;
   ComPtr<EventSink> sink;
   platform::AdviseToken connection;
+  std::vector<std::wstring> tried;
+  std::wstring prog_id;
+  ControlNumbering numbering{true, nullptr};
 
-  bool Invoke(DispId id, WORD flags, DISPPARAMS& params, VARIANT* result) {
+  bool Invoke(DispId member, WORD flags, DISPPARAMS& params, VARIANT* result) {
     if (!control) return false;
+    const std::optional<std::int32_t> id = numbering.Find(member);
+    if (!id) return false;  // the control has no such member: as a refused call
     ExcepInfo excep;
     UINT bad_arg = 0;
-    const HRESULT hr = control->Invoke(static_cast<DISPID>(id), IID_NULL, LOCALE_USER_DEFAULT,
+    const HRESULT hr = control->Invoke(static_cast<DISPID>(*id), IID_NULL, LOCALE_USER_DEFAULT,
                                        flags, &params, result, &excep, &bad_arg);
     return SUCCEEDED(hr);
+  }
+
+  // The control's number for an OPOS name, asked of the control itself.
+  std::optional<std::int32_t> LookUp(const wchar_t* name) {
+    if (!control) return std::nullopt;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) ||
+        id == DISPID_UNKNOWN) {
+      return std::nullopt;
+    }
+    return static_cast<std::int32_t>(id);
+  }
+
+  // The first candidate that is registered and can be made.
+  bool Create(const std::vector<std::wstring>& candidates, CLSID& clsid) {
+    for (const std::wstring& candidate : candidates) {
+      tried.push_back(candidate);
+      if (FAILED(CLSIDFromProgID(candidate.c_str(), &clsid))) continue;
+      if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                     IID_IDispatch, control.put_void()))) {
+        prog_id = candidate;
+        return true;
+      }
+    }
+    return false;
   }
 
   void Connect(ReaderEvents& events, const CLSID& clsid) {
@@ -236,13 +287,13 @@ struct ComReader::Impl {
   }
 };
 
-ComReader::ComReader(ReaderEvents& events, const wchar_t* prog_id) : impl_(new Impl) {
+ComReader::ComReader(ReaderEvents& events, std::vector<std::wstring> candidates)
+    : impl_(new Impl) {
   CLSID clsid;
-  if (FAILED(CLSIDFromProgID(prog_id, &clsid))) return;
-  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                              IID_IDispatch, impl_->control.put_void()))) {
-    return;
-  }
+  if (!impl_->Create(candidates, clsid)) return;
+  Impl* impl = impl_.get();
+  impl_->numbering = ControlNumbering(HasFixedNumbers(impl_->prog_id),
+                                      [impl](const wchar_t* name) { return impl->LookUp(name); });
   impl_->Connect(events, clsid);
 }
 
@@ -253,6 +304,16 @@ void ComReader::Release() { impl_->Disconnect(); }
 bool ComReader::HasControl() const { return static_cast<bool>(impl_->control); }
 
 bool ComReader::EventsConnected() const { return static_cast<bool>(impl_->connection); }
+
+const std::wstring& ComReader::prog_id() const { return impl_->prog_id; }
+
+std::wstring ComReader::Tried() const {
+  std::wstring list;
+  for (const std::wstring& name : impl_->tried) list += (list.empty() ? L"" : L", ") + name;
+  return list;
+}
+
+bool ComReader::FixedNumbers() const { return impl_->numbering.fixed_numbers(); }
 
 bool ComReader::Call(DispId id, const std::vector<DispValue>& args) {
   // Dispatch arguments travel last first.

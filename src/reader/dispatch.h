@@ -24,6 +24,10 @@ class ReaderDispatch {
   virtual bool Call(DispId id, const std::vector<DispValue>& args) = 0;
   virtual bool Put(DispId id, const DispValue& value) = 0;
   virtual bool Get(DispId id, DispValue& result) = 0;
+
+  // False for a control that numbers its members its own way (any but MSRLib.MSR): the program
+  // then sends it only members with an OPOS name, and sets it to give decoded, parsed tracks.
+  virtual bool FixedNumbers() const { return true; }
 };
 
 // The reader control's events the program handles, raised on the thread that created it.

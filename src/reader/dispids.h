@@ -1,14 +1,18 @@
 #pragma once
-// Every call the program makes on the card reader control, by dispatch identifier.
+// Every member of the card reader control that the program uses.
 
 #include <cstdint>
-#include <string_view>
 
 namespace reader {
 
 enum class DispKind : std::uint8_t { Method, PropertyPut, PropertyGet };
 
-// The dispatch identifiers of the reader control's operations that the program uses.
+// Members past this value have no number on MSRLib.MSR; every control is asked for them by name.
+inline constexpr std::int32_t kByNameOnly = 0x10000;
+
+// The members of the reader control that the program uses. Each value is the member's dispatch
+// identifier on MSRLib.MSR, the control family whose numbers the program was built on. Every
+// other OPOS control numbers its members its own way and is asked for each by its OPOS name.
 enum class DispId : std::int32_t {
   DataEventEnabled = 3,
   DeviceEnabled = 4,
@@ -26,42 +30,59 @@ enum class DispId : std::int32_t {
   Close = 35,
   ClaimDevice = 36,
   ReleaseDevice = 37,
-  // A numeric setting of the control; the start sequence sets it to 1. The program gives it no name
-  // of its own because it relies on nothing but the value.
+  // A numeric setting of MSRLib.MSR; the start sequence sets it to 1. It has no OPOS name, so no
+  // other control is sent it.
   NumericSetting = 46,
+  // UPOS properties and methods the program uses on other controls.
+  DecodeData = kByNameOnly,
+  ParseDecodeData,
+  TransmitSentinels,
+  CapPowerReporting,
+  PowerNotify,
+  PowerState,
+  State,
+  CheckHealth,
 };
 
 struct DispInfo {
   DispId id;
-  std::string_view name;
+  const wchar_t* opos_name;  // nullptr: no OPOS name
   DispKind kind;
 };
 
-// The one table of the reader's operations: identifier, name, kind.
+// The one table of the reader's members: identifier, OPOS name, kind.
 inline constexpr DispInfo kReaderCalls[] = {
-    {DispId::Open, "Open", DispKind::Method},
-    {DispId::NumericSetting, "NumericSetting", DispKind::PropertyPut},
-    {DispId::ClaimDevice, "ClaimDevice", DispKind::Method},
-    {DispId::DeviceEnabled, "DeviceEnabled", DispKind::PropertyPut},
-    {DispId::DataEventEnabled, "DataEventEnabled", DispKind::PropertyPut},
-    {DispId::ReleaseDevice, "ReleaseDevice", DispKind::Method},
-    {DispId::Close, "Close", DispKind::Method},
-    {DispId::ResultCode, "ResultCode", DispKind::PropertyGet},
-    {DispId::ResultCodeExtended, "ResultCodeExtended", DispKind::PropertyGet},
-    {DispId::Track1Data, "Track1Data", DispKind::PropertyGet},
-    {DispId::Track2Data, "Track2Data", DispKind::PropertyGet},
-    {DispId::Track3Data, "Track3Data", DispKind::PropertyGet},
-    {DispId::AccountNumber, "AccountNumber", DispKind::PropertyGet},
-    {DispId::ExpirationDate, "ExpirationDate", DispKind::PropertyGet},
-    {DispId::FirstName, "FirstName", DispKind::PropertyGet},
-    {DispId::MiddleInitial, "MiddleInitial", DispKind::PropertyGet},
-    {DispId::Surname, "Surname", DispKind::PropertyGet},
+    {DispId::Open, L"Open", DispKind::Method},
+    {DispId::NumericSetting, nullptr, DispKind::PropertyPut},
+    {DispId::ClaimDevice, L"ClaimDevice", DispKind::Method},
+    {DispId::DeviceEnabled, L"DeviceEnabled", DispKind::PropertyPut},
+    {DispId::DataEventEnabled, L"DataEventEnabled", DispKind::PropertyPut},
+    {DispId::ReleaseDevice, L"ReleaseDevice", DispKind::Method},
+    {DispId::Close, L"Close", DispKind::Method},
+    {DispId::ResultCode, L"ResultCode", DispKind::PropertyGet},
+    {DispId::ResultCodeExtended, L"ResultCodeExtended", DispKind::PropertyGet},
+    {DispId::Track1Data, L"Track1Data", DispKind::PropertyGet},
+    {DispId::Track2Data, L"Track2Data", DispKind::PropertyGet},
+    {DispId::Track3Data, L"Track3Data", DispKind::PropertyGet},
+    {DispId::AccountNumber, L"AccountNumber", DispKind::PropertyGet},
+    {DispId::ExpirationDate, L"ExpirationDate", DispKind::PropertyGet},
+    {DispId::FirstName, L"FirstName", DispKind::PropertyGet},
+    {DispId::MiddleInitial, L"MiddleInitial", DispKind::PropertyGet},
+    {DispId::Surname, L"Surname", DispKind::PropertyGet},
+    {DispId::DecodeData, L"DecodeData", DispKind::PropertyPut},
+    {DispId::ParseDecodeData, L"ParseDecodeData", DispKind::PropertyPut},
+    {DispId::TransmitSentinels, L"TransmitSentinels", DispKind::PropertyPut},
+    {DispId::CapPowerReporting, L"CapPowerReporting", DispKind::PropertyGet},
+    {DispId::PowerNotify, L"PowerNotify", DispKind::PropertyPut},
+    {DispId::PowerState, L"PowerState", DispKind::PropertyGet},
+    {DispId::State, L"State", DispKind::PropertyGet},
+    {DispId::CheckHealth, L"CheckHealth", DispKind::Method},
 };
 
-// The table row of `id`, or nullptr for an identifier the program never calls.
-constexpr const DispInfo* FindDisp(std::int32_t id) {
+// The table row of `id`, or nullptr for a member the program never uses.
+constexpr const DispInfo* FindDisp(DispId id) {
   for (const DispInfo& info : kReaderCalls) {
-    if (static_cast<std::int32_t>(info.id) == id) return &info;
+    if (info.id == id) return &info;
   }
   return nullptr;
 }

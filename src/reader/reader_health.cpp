@@ -2,10 +2,12 @@
 
 namespace reader {
 
-ReaderHealth AssessReader(bool has_control, bool events_connected, const ReaderSession& session) {
+ReaderHealth AssessReader(bool has_control, bool events_connected, const ReaderSession& session,
+                          const std::wstring& controls_tried) {
   ReaderHealth health;
   if (!has_control) {
     health.problem = L"card reader software not installed";
+    health.name = controls_tried;
     return health;
   }
   if (const std::optional<StartProblem>& problem = session.problem()) {

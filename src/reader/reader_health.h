@@ -15,8 +15,10 @@ struct ReaderHealth {
 };
 
 // The reader's health after a start: ready only when a control exists, its events are connected
-// and every start step succeeded; otherwise the first problem, in words and by name.
-ReaderHealth AssessReader(bool has_control, bool events_connected, const ReaderSession& session);
+// and every start step succeeded; otherwise the first problem, in words and by name. Without a
+// control the name is the list of controls tried.
+ReaderHealth AssessReader(bool has_control, bool events_connected, const ReaderSession& session,
+                          const std::wstring& controls_tried = {});
 
 // The icon's tip: `base` while the reader is ready, else "<base> - <problem> (<name>)".
 std::wstring HealthTip(const wchar_t* base, const ReaderHealth& health);

@@ -1,5 +1,7 @@
 #include "reader/reader_session.h"
 
+#include <utility>
+
 #include "reader/properties.h"
 
 namespace reader {
@@ -59,6 +61,8 @@ const wchar_t* ResultCodeWords(std::int32_t code) {
 
 void ReaderSession::Start(ReaderDispatch& msr) {
   problem_.reset();
+  refused_.clear();
+  sentinels_transmitted_ = false;
   // A call that fails outright is treated like a step the reader refused: the sequence goes on,
   // and the code read back afterwards tells what there is to know. The first step that did not
   // succeed is kept, for the program to say what is wrong with the reader.
@@ -76,9 +80,13 @@ void ReaderSession::Start(ReaderDispatch& msr) {
   read_both();
   opened_ = called && iResult == 0;
   note(DispId::Open, called);
-  called = msr.Put(DispId::NumericSetting, std::int32_t{1});
-  iResult = NarrowCode(GetInt(msr, DispId::ResultCode));  // the extended code is not read here
-  note(DispId::NumericSetting, called);
+  if (msr.FixedNumbers()) {
+    called = msr.Put(DispId::NumericSetting, std::int32_t{1});
+    iResult = NarrowCode(GetInt(msr, DispId::ResultCode));  // the extended code is not read here
+    note(DispId::NumericSetting, called);
+  } else {
+    AskForDecodedTracks(msr);
+  }
   called = msr.Call(DispId::ClaimDevice, {std::int32_t{1000}});
   read_both();
   note(DispId::ClaimDevice, called);
@@ -88,6 +96,27 @@ void ReaderSession::Start(ReaderDispatch& msr) {
   called = msr.Put(DispId::DataEventEnabled, true);
   read_both();
   note(DispId::DataEventEnabled, called);
+}
+
+void ReaderSession::AskForDecodedTracks(ReaderDispatch& msr) {
+  // A control takes every set at the COM level; only its result code tells whether the service
+  // object took it. A refusal costs no card: the program still types what the reader gives.
+  const std::pair<DispId, bool> settings[] = {
+      {DispId::DecodeData, true}, {DispId::ParseDecodeData, true}, {DispId::TransmitSentinels, false}};
+  for (const auto& [id, value] : settings) {
+    const bool called = msr.Put(id, value);
+    if (!called || GetInt(msr, DispId::ResultCode).value_or(-1) != kOposSuccess) refused_.push_back(id);
+  }
+  // A service object that keeps sending the sentinels has them taken off each track before typing.
+  const std::optional<std::int32_t> transmitted = GetInt(msr, DispId::TransmitSentinels);
+  sentinels_transmitted_ = transmitted ? *transmitted != 0 : Refused(DispId::TransmitSentinels);
+}
+
+bool ReaderSession::Refused(DispId id) const {
+  for (DispId refused : refused_) {
+    if (refused == id) return true;
+  }
+  return false;
 }
 
 void ReaderSession::Stop(ReaderDispatch& msr) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "reader/dispatch.h"
 
@@ -23,7 +24,8 @@ class ReaderSession {
  public:
   // Opens, claims and enables the reader and switches its data events on, reading the result
   // codes back after every step. Every step runs whatever the previous one gave. Forgets what an
-  // earlier start found.
+  // earlier start found. A control that numbers its members its own way is not sent the numeric
+  // setting; once open it is asked for decoded tracks without sentinels and parsed fields.
   void Start(ReaderDispatch& msr);
 
   // Disables, releases and closes the reader; looks at no outcome and leaves the codes alone.
@@ -37,14 +39,24 @@ class ReaderSession {
   bool opened() const { return opened_; }
   // The first step of the last start that did not succeed; nothing when every step did.
   const std::optional<StartProblem>& problem() const { return problem_; }
+  // The settings the control refused or does not have (DecodeData, ParseDecodeData,
+  // TransmitSentinels), in the order they were set; never a reason to stop.
+  const std::vector<DispId>& refused_settings() const { return refused_; }
+  bool Refused(DispId id) const;
+  // True when the control still gives each track with its start and end sentinels.
+  bool sentinels_transmitted() const { return sentinels_transmitted_; }
 
   std::int16_t iResult = 0;
   std::int16_t iResultExt = 0;
   std::wstring sErrText;
 
  private:
+  void AskForDecodedTracks(ReaderDispatch& msr);
+
   bool opened_ = false;
   std::optional<StartProblem> problem_;
+  std::vector<DispId> refused_;
+  bool sentinels_transmitted_ = false;
 };
 
 // The OPOS name of a result code from 0 and 101 to 113, or nullptr for any other code.

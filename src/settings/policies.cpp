@@ -1,5 +1,7 @@
 #include "settings/policies.h"
 
+#include "reader/reader_control.h"
+
 namespace settings {
 
 const std::array<PolicyRow, 7> kPolicies = {{
@@ -45,6 +47,14 @@ LockedSettings ReadPolicies(PolicySource& source) {
     }
   }
   return locked;
+}
+
+std::optional<std::wstring> ReadReaderControlPolicy(PolicySource& source) {
+  for (PolicyScope scope : {PolicyScope::Machine, PolicyScope::User}) {
+    const std::optional<std::wstring> text = source.ReadText(scope, kReaderControlPolicy);
+    if (text && reader::IsProgId(*text)) return text;
+  }
+  return std::nullopt;
 }
 
 }  // namespace settings

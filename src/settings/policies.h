@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "settings/settings_table.h"
 
@@ -36,10 +37,19 @@ class PolicySource {
   virtual ~PolicySource() = default;
   // The value `name` under the policy key of `scope`; nothing when it is absent or not a REG_DWORD.
   virtual std::optional<std::uint32_t> ReadDword(PolicyScope scope, const wchar_t* name) = 0;
+  // The value `name` under the policy key of `scope`; nothing when it is absent or not a REG_SZ.
+  virtual std::optional<std::wstring> ReadText(PolicyScope scope, const wchar_t* name) = 0;
 };
 
 // The settings that the policies lock, and to what. The machine's policy wins over the user's;
 // a value a policy does not define (a number out of its range) is ignored as if it were absent.
 LockedSettings ReadPolicies(PolicySource& source);
+
+// The REG_SZ policy naming the reader control to create instead of the usual ones.
+inline constexpr wchar_t kReaderControlPolicy[] = L"ReaderControl";
+
+// The reader control's programmatic identifier that a policy names (the machine's winning), or
+// nothing when none names one; a text that cannot be an identifier is ignored.
+std::optional<std::wstring> ReadReaderControlPolicy(PolicySource& source);
 
 }  // namespace settings

@@ -73,23 +73,33 @@ class RegistryPolicySource : public PolicySource {
   explicit RegistryPolicySource(std::wstring key) : key_(std::move(key)) {}
 
   std::optional<std::uint32_t> ReadDword(PolicyScope scope, const wchar_t* name) override {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (!Read(scope, name, RRF_RT_REG_DWORD, &value, &size) || size != sizeof value) {
+      return std::nullopt;  // absent, or not what the templates write: ignored
+    }
+    return static_cast<std::uint32_t>(value);
+  }
+
+  std::optional<std::wstring> ReadText(PolicyScope scope, const wchar_t* name) override {
+    wchar_t text[256];
+    DWORD size = sizeof text;
+    if (!Read(scope, name, RRF_RT_REG_SZ, text, &size)) return std::nullopt;  // too long too
+    return std::wstring(text);
+  }
+
+ private:
+  bool Read(PolicyScope scope, const wchar_t* name, DWORD type, void* data, DWORD* size) {
     // Group Policy writes the machine's policies in the 64-bit view of the registry, where a
     // 32-bit program on 64-bit Windows would not look by itself.
     HKEY root = scope == PolicyScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     UniqueHkey hkey;
     if (RegOpenKeyExW(root, key_.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, hkey.put()) !=
         ERROR_SUCCESS) {
-      return std::nullopt;
+      return false;
     }
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExW(hkey.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value) {
-      return std::nullopt;  // absent, or not what the templates write: ignored
-    }
-    return static_cast<std::uint32_t>(value);
+    // RegGetValue ends a text with its NUL even where the stored one has none.
+    return RegGetValueW(hkey.get(), nullptr, name, type, nullptr, data, size) == ERROR_SUCCESS;
   }
 
  private:

@@ -3,10 +3,10 @@
 
 namespace shell {
 
-// Only Windows' own folder is searched for DLLs loaded by name from now on (never the program's
-// folder or the current one), so that a DLL planted beside the program, in a folder other users
-// can write to, never runs at the cashier's log-on. DLLs loaded by full path (a reader control,
-// as registered) are not affected. Call it first thing.
+// The current folder is no longer searched for DLLs loaded by name (nor, by SearchPath, before
+// Windows' own folders), so a DLL left in whatever folder the program was started from never
+// runs. The rest of Windows' usual order stays, the folders on PATH among them: a card reader's
+// software loads its own helper DLLs by name from there. Call it first thing.
 void RestrictDllSearch();
 
 }  // namespace shell

@@ -4,12 +4,16 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/raii_win32.h"
 #include "reader/com_reader.h"
+#include "reader/reader_control.h"
 #include "reader/reader_health.h"
 #include "reader/reader_session.h"
 #include "settings/app.h"
+#include "settings/policies.h"
 #include "settings/registry_settings.h"
 #include "settings/settings_table.h"
 #include "shell/dll_search.h"
@@ -106,9 +110,12 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     // through the message loop. Entered here, not at start, so the icon does not wait for OLE.
     ole_.Enter();
     last_start_ = GetTickCount64();
-    msr_ = std::make_unique<reader::ComReader>(*this);
+    const std::optional<std::wstring> named =
+        settings::ReadReaderControlPolicy(*settings::MakeRegistryPolicySource());
+    msr_ = std::make_unique<reader::ComReader>(*this, reader::ReaderControlCandidates(named));
     handler_ = std::make_unique<wedge::CardEventHandler>(*msr_, model_, keys_, &DoEvents, this);
     session_.Start(*msr_);
+    handler_->SetSentinelsTransmitted(session_.sentinels_transmitted());
     ShowReaderHealth();
   }
   void SaveSettings() override { settings::SaveSettings(*store_, model_, locked_); }
@@ -259,7 +266,8 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   // The reader's state in the icon: its tip says what is wrong and the image is greyed while
   // the reader is not ready; no message box, which would stop a till started at log-on.
   void ShowReaderHealth() {
-    health_ = reader::AssessReader(msr_->HasControl(), msr_->EventsConnected(), session_);
+    health_ = reader::AssessReader(msr_->HasControl(), msr_->EventsConnected(), session_,
+                                   msr_->Tried());
     if (tray_) tray_->Change(window_.SmallIcon(!health_.ready), reader::HealthTip(kTrayTip, health_));
   }
 

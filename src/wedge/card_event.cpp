@@ -40,6 +40,15 @@ void DropControlCharacters(std::wstring& track) {
   track.erase(end, track.end());
 }
 
+// Takes the start sentinel ("%" or ";") and the end sentinel ("?") off a track that has both. No
+// decoded track holds a "?" of its own, so one that ends in it came with its sentinels.
+void DropSentinels(std::wstring& track) {
+  if (track.size() < 2 || track.back() != L'?' || (track[0] != L'%' && track[0] != L';')) return;
+  // In place: the characters move left and the string's terminators cover what they leave.
+  track.pop_back();
+  track.erase(0, 1);
+}
+
 }  // namespace
 
 CardEventHandler::CardRead::~CardRead() {
@@ -117,6 +126,9 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
       tracks_[t].swap(*text);
       Wipe(*text);
     }
+  }
+  if (sentinels_transmitted_) {
+    for (std::wstring& track : tracks_) DropSentinels(track);
   }
   for (int t = 0; t < 3; ++t) form_.SetBoxText(kTrackBoxFirst + t, tracks_[t]);
 

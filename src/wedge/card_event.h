@@ -40,6 +40,11 @@ class CardEventHandler {
   void MSR1_ErrorEvent(std::int32_t ResultCode, std::int32_t ResultCodeExtended,
                        std::int32_t ErrorLocus);
 
+  // Whether the reader gives each track between its start and end sentinels (a control that
+  // did not take the setting to leave them out): they are then taken off before the track is
+  // shown and framed, so a card is typed with one pair, the program's own.
+  void SetSentinelsTransmitted(bool transmitted) { sentinels_transmitted_ = transmitted; }
+
   // The program is ending: the card being handled is not typed (its remaining steps are left
   // out once the current yield returns), waiting cards are dropped, and later events are
   // ignored without touching the reader.
@@ -72,6 +77,7 @@ class CardEventHandler {
   UserCue* cue_;
 
   std::array<std::wstring, 3> tracks_;
+  bool sentinels_transmitted_ = false;
   bool busy_ = false;
   bool stopped_ = false;
   std::deque<CardRead> waiting_;

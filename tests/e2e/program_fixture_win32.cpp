@@ -297,7 +297,9 @@ bool Program::WaitReady(unsigned ms, bool with_reader) {
         if (!Window()) return false;
         if (!with_reader) return true;
         for (const std::string& line : Journal()) {
-          if (line == "put 3 true") return true;  // data events on: the last step of the start
+          // Data events on, the last step of the start: MSRLib.MSR's number, or the common
+          // control objects'.
+          if (line == "put 3 true" || line == "put 16 true") return true;
         }
         return false;
       },

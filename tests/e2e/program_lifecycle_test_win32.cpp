@@ -383,7 +383,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderState{"NoDevice", {"nodevice"}, L"ZAN MCR - card reader not found (OposENoexist)"},
         ReaderState{"ClaimedByAnother", {"result=36,102"},
                     L"ZAN MCR - card reader in use by another program (OposEClaimed)"},
-        ReaderState{"NotInstalled", {"nocreate"}, L"ZAN MCR - card reader software not installed"},
+        ReaderState{"NotInstalled", {"nocreate"},
+                    L"ZAN MCR - card reader software not installed (MSRLib.MSR, OPOS.MSR)"},
         ReaderState{"FailsEveryCall", {"failinvoke"}, L"ZAN MCR - card reader not responding"}),
     [](const ::testing::TestParamInfo<ReaderState>& info) { return std::string(info.param.name); });
 

@@ -53,6 +53,9 @@ class OneValue : public settings::PolicySource {
     if (scope != settings::PolicyScope::Machine || Narrow(name) != name_) return std::nullopt;
     return value_;
   }
+  std::optional<std::wstring> ReadText(settings::PolicyScope, const wchar_t*) override {
+    return std::nullopt;
+  }
 
  private:
   std::string name_;
@@ -89,6 +92,7 @@ TEST(PolicyTemplates, AreWellFormedCompleteAndAgreeWithWhatTheProgramReads) {
 
   // Each policy: the key it writes, and every value name with the numbers it writes there.
   std::map<std::string, std::set<std::uint32_t>> written;
+  int text_policies = 0;
   const auto policies =
       All(admx, std::regex("<policy ([^>]*)>([\\s\\S]*?)</policy>"));
   ASSERT_FALSE(policies.empty());
@@ -103,6 +107,13 @@ TEST(PolicyTemplates, AreWellFormedCompleteAndAgreeWithWhatTheProgramReads) {
     if (std::regex_search(body, element, std::regex("<enum ([^>]*)>"))) {
       value_name = Attribute(element[1], "valueName");
     }
+    if (std::regex_search(body, element, std::regex("<text ([^>]*)>"))) {
+      // The one text policy: the reader control, a REG_SZ the program reads as it is.
+      EXPECT_EQ(Attribute(element[1], "valueName"), Narrow(settings::kReaderControlPolicy));
+      EXPECT_EQ(Attribute(element[1], "required"), "true");
+      text_policies++;
+      continue;
+    }
     ASSERT_FALSE(value_name.empty());
     for (const auto& m : All(body, std::regex("<decimal value=\"([0-9]+)\""))) {
       written[value_name].insert(static_cast<std::uint32_t>(std::stoul(m[1])));
@@ -114,6 +125,7 @@ TEST(PolicyTemplates, AreWellFormedCompleteAndAgreeWithWhatTheProgramReads) {
   std::set<std::string> templated;
   for (const auto& entry : written) templated.insert(entry.first);
   EXPECT_EQ(templated, read) << "the template's values and the program's differ";
+  EXPECT_EQ(text_policies, 1);
 
   for (const auto& [name, values] : written) {
     EXPECT_GE(values.size(), 2u) << name;

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <map>
 #include <sstream>
 #include <string>
@@ -16,10 +17,18 @@ namespace {
 using settings::PolicyScope;
 using shell::Ctl;
 
-// Policy values by scope and name, as the registry would hold them (REG_DWORD only).
+// Policy values by scope and name, as the registry would hold them.
 class FakePolicies : public settings::PolicySource {
  public:
   std::map<std::wstring, std::uint32_t> machine, user;
+  std::map<std::wstring, std::wstring> machine_texts, user_texts;
+
+  std::optional<std::wstring> ReadText(PolicyScope scope, const wchar_t* name) override {
+    const auto& texts = scope == PolicyScope::Machine ? machine_texts : user_texts;
+    const auto it = texts.find(name);
+    if (it == texts.end()) return std::nullopt;
+    return it->second;
+  }
 
   std::optional<std::uint32_t> ReadDword(PolicyScope scope, const wchar_t* name) override {
     const auto& values = scope == PolicyScope::Machine ? machine : user;
@@ -175,6 +184,33 @@ TEST(Policies, TheUserCannotChangeALockedChoiceNorCanTheTrackSentinelRule) {
 
   settings::SaveSettings(store, form, locked);
   EXPECT_EQ(Stored(store), "1 0 F F T 1 1 0 - -");
+}
+
+// The reader control a policy names: the machine's wins, and a text that is no programmatic
+// identifier is ignored as if absent (the usual controls are tried then).
+TEST(Policies, ReaderControlIsAProgIdFromTheMachineElseTheUser) {
+  struct Case {
+    const wchar_t* machine;  // nullptr: absent
+    const wchar_t* user;
+    std::optional<std::wstring> control;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, std::nullopt},
+      {L"Acme.MSR.2", L"OPOS.MSR", L"Acme.MSR.2"},
+      {nullptr, L"OPOS.MSR", L"OPOS.MSR"},
+      {L"", L"OPOS.MSR", L"OPOS.MSR"},
+      {L"OPOS MSR", nullptr, std::nullopt},
+      {L"1OPOS.MSR", nullptr, std::nullopt},
+      {L"C:\\evil.dll", nullptr, std::nullopt},
+      {L"A234567890123456789012345678901234567890", nullptr, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    FakePolicies policies;
+    if (c.machine) policies.machine_texts[settings::kReaderControlPolicy] = c.machine;
+    if (c.user) policies.user_texts[settings::kReaderControlPolicy] = c.user;
+    EXPECT_EQ(settings::ReadReaderControlPolicy(policies), c.control)
+        << (c.machine ? std::string(c.machine, c.machine + wcslen(c.machine)) : "-");
+  }
 }
 
 }  // namespace

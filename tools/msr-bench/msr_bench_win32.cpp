@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     void OnDataEvent(std::int32_t status) override { on_data(status); }
     void OnErrorEvent(std::int32_t, std::int32_t, std::int32_t) override {}
   } timing;
-  reader::ComReader msr(timing);
+  reader::ComReader msr(timing, {reader::kMsrLibProgId});
   timing.on_data = [&](std::int32_t status) {
     entered_at = Now();
     reader::DispValue sent;

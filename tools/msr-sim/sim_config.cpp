@@ -1,6 +1,7 @@
 #include "sim_config.h"
 
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 namespace msr_sim {
@@ -41,6 +42,18 @@ bool SimConfig::Apply(const std::wstring& raw) {
   const std::wstring key = line.substr(0, eq), value = line.substr(eq + 1);
   if (key == L"journal") {
     journal = value;
+    return true;
+  }
+  if (key == L"helper") {
+    helper_dll = value;
+    return !value.empty();
+  }
+  for (auto [name, flag] : {std::pair{L"decodedata", &decode_data},
+                            std::pair{L"parsedecodedata", &parse_decode_data},
+                            std::pair{L"transmitsentinels", &transmit_sentinels}}) {
+    if (key != name) continue;
+    if (value != L"0" && value != L"1") return false;
+    *flag = value == L"1";
     return true;
   }
   std::vector<std::int32_t> ints;

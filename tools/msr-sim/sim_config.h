@@ -13,6 +13,11 @@
 //                               (exit code kFreedInEventExitCode), as a real control would crash
 //   post=<message>[,<wparam>]   while raising the next event, posts <message> to the client's
 //                               captioned windows on its thread (e.g. post=16 for WM_CLOSE)
+//   helper=<dll>                Open loads <dll> by its bare name, as a service object loads its
+//                               own DLLs, and fails with OposENoservice (104) when it cannot
+//   decodedata=0|1, parsedecodedata=0|1, transmitsentinels=0|1
+//                               the starting values of these properties (1, 1 and 0 unless given):
+//                               tracks raw or decoded, fields parsed or empty, sentinels sent or not
 // The swipe command may also send "raise=2", "raise=3" or "raise=5" to a running reader, which
 // then raises its DirectIO, Error or StatusUpdate event.
 
@@ -36,6 +41,8 @@ struct SimConfig {
   bool no_create = false;
   bool fail_invoke = false;
   bool self_free = false;
+  std::wstring helper_dll;
+  bool decode_data = true, parse_decode_data = true, transmit_sentinels = false;
   unsigned post_message = 0;  // 0: none
   std::uintptr_t post_wparam = 0;
 

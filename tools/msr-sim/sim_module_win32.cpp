@@ -31,12 +31,30 @@ class Factory final : public IClassFactory {
     if (outer) return CLASS_E_NOAGGREGATION;
     static const bool registered = msr_sim::RegisterReaderWindowClass(g_module);
     if (!registered) return E_FAIL;
-    return msr_sim::SimReader::Create(riid, object);
+    return msr_sim::SimReader::Create(flavour_, riid, object);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+  explicit Factory(msr_sim::Flavour flavour) : flavour_(flavour) {}
+
+ private:
+  msr_sim::Flavour flavour_;
 };
 
-Factory g_factory;
+Factory g_msrlib_factory(msr_sim::Flavour::MsrLib);
+Factory g_opos_factory(msr_sim::Flavour::Opos);
+
+// The classes the DLL serves: each flavour of the reader under its own class and ProgID.
+struct ClassEntry {
+  const CLSID* clsid;
+  const wchar_t* prog_id;
+  const wchar_t* description;
+};
+constexpr ClassEntry kClasses[] = {
+    {&msr_sim::kClsid, msr_sim::kProgId, L"ZAN simulated magnetic stripe reader (test only)"},
+    {&msr_sim::kOposClsid, msr_sim::kOposProgId,
+     L"ZAN simulated magnetic stripe reader, common control objects flavour (test only)"},
+};
 
 std::wstring GuidText(const GUID& guid) {
   wchar_t text[64];
@@ -76,30 +94,34 @@ LSTATUS Register(HKEY root) {
   wchar_t path[MAX_PATH];
   const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-  const std::wstring clsid = L"Software\\Classes\\CLSID\\" + GuidText(msr_sim::kClsid);
-  const std::wstring progid = std::wstring(L"Software\\Classes\\") + msr_sim::kProgId;
-  const wchar_t kDescription[] = L"ZAN simulated magnetic stripe reader (test only)";
-  LSTATUS s = WriteKey(root, clsid, nullptr, kDescription);
-  if (s == ERROR_SUCCESS) s = WriteKey(root, clsid + L"\\InprocServer32", nullptr, path);
-  if (s == ERROR_SUCCESS) s = WriteKey(root, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-  if (s == ERROR_SUCCESS) s = WriteKey(root, clsid + L"\\ProgID", nullptr, msr_sim::kProgId);
-  if (s == ERROR_SUCCESS) s = WriteKey(root, progid, nullptr, kDescription);
-  if (s == ERROR_SUCCESS) s = WriteKey(root, progid + L"\\CLSID", nullptr, GuidText(msr_sim::kClsid));
-  return s;
+  for (const ClassEntry& entry : kClasses) {
+    const std::wstring clsid = L"Software\\Classes\\CLSID\\" + GuidText(*entry.clsid);
+    const std::wstring progid = std::wstring(L"Software\\Classes\\") + entry.prog_id;
+    LSTATUS s = WriteKey(root, clsid, nullptr, entry.description);
+    if (s == ERROR_SUCCESS) s = WriteKey(root, clsid + L"\\InprocServer32", nullptr, path);
+    if (s == ERROR_SUCCESS) s = WriteKey(root, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+    if (s == ERROR_SUCCESS) s = WriteKey(root, clsid + L"\\ProgID", nullptr, entry.prog_id);
+    if (s == ERROR_SUCCESS) s = WriteKey(root, progid, nullptr, entry.description);
+    if (s == ERROR_SUCCESS) s = WriteKey(root, progid + L"\\CLSID", nullptr, GuidText(*entry.clsid));
+    if (s != ERROR_SUCCESS) return s;
+  }
+  return ERROR_SUCCESS;
 }
 
 // The ProgID is one for both bitnesses' views of the classes; it stays while the other
 // bitness's reader is still registered.
 void Unregister(HKEY root) {
-  const std::wstring clsid = L"Software\\Classes\\CLSID\\" + GuidText(msr_sim::kClsid);
-  RegDeleteTreeW(root, clsid.c_str());
-  const REGSAM other_view = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-  HKEY other = nullptr;
-  if (RegOpenKeyExW(root, clsid.c_str(), 0, KEY_READ | other_view, &other) == ERROR_SUCCESS) {
-    RegCloseKey(other);
-    return;
+  for (const ClassEntry& entry : kClasses) {
+    const std::wstring clsid = L"Software\\Classes\\CLSID\\" + GuidText(*entry.clsid);
+    RegDeleteTreeW(root, clsid.c_str());
+    const REGSAM other_view = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    HKEY other = nullptr;
+    if (RegOpenKeyExW(root, clsid.c_str(), 0, KEY_READ | other_view, &other) == ERROR_SUCCESS) {
+      RegCloseKey(other);
+      continue;
+    }
+    RegDeleteTreeW(root, (std::wstring(L"Software\\Classes\\") + entry.prog_id).c_str());
   }
-  RegDeleteTreeW(root, (std::wstring(L"Software\\Classes\\") + msr_sim::kProgId).c_str());
 }
 
 }  // namespace
@@ -117,8 +139,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;
-  if (!IsEqualCLSID(clsid, msr_sim::kClsid)) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(riid, object);
+  if (IsEqualCLSID(clsid, msr_sim::kClsid)) return g_msrlib_factory.QueryInterface(riid, object);
+  if (IsEqualCLSID(clsid, msr_sim::kOposClsid)) return g_opos_factory.QueryInterface(riid, object);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 // Readers may stay alive in windows and events of the process; the DLL stays loaded.

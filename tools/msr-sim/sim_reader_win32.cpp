@@ -17,23 +17,111 @@ constexpr UINT kDeliverMessage = WM_APP + 1;
 constexpr UINT kRaiseMessage = WM_APP + 2;  // wParam: the event to raise
 
 // OPOS result codes the simulated reader gives.
-constexpr std::int32_t kSuccess = 0, kClosed = 101, kNotClaimed = 103, kIllegal = 106, kNoExist = 109;
+constexpr std::int32_t kSuccess = 0, kClosed = 101, kNotClaimed = 103, kNoService = 104,
+                       kIllegal = 106, kNoExist = 109;
 
-// OPOS event dispatch identifiers.
+// OPOS event dispatch identifiers, and the names the common control objects ask for them by.
 constexpr DISPID kDataEvent = 1, kErrorEvent = 3;
+const wchar_t* EventName(DISPID id) {
+  switch (id) {
+    case 1: return L"DataEvent";
+    case 2: return L"DirectIOEvent";
+    case 3: return L"ErrorEvent";
+    case 4: return L"OutputCompleteEvent";
+    case 5: return L"StatusUpdateEvent";
+    default: return L"";
+  }
+}
 
 // An error event's arguments for a swipe that could not be read: OPOS_E_EXTENDED with the
 // reader's LRC error, on input, and the response "clear" that the control suggests.
 constexpr std::int32_t kExtended = 114, kLrcError = 204, kLocusInput = 2, kResponseClear = 12;
 
-enum : DISPID {
-  kDataEventEnabled = 3, kDeviceEnabled = 4, kResultCode = 6, kResultCodeExtended = 7,
-  kTrack1 = 21, kTrack2 = 22, kTrack3 = 23, kAccount = 24, kExpiration = 25, kServiceCode = 26,
-  kFirstName = 27, kMiddleInitial = 28, kSurname = 29,
-  kOpen = 34, kClose = 35, kClaim = 36, kRelease = 37, kNumericSetting = 46,
+struct Number {
+  Member member;
+  DISPID id;
+  const wchar_t* name;
 };
 
-bool IsMethod(DISPID id) { return id == kOpen || id == kClose || id == kClaim || id == kRelease; }
+// MSRLib.MSR's numbers. It answers no name.
+constexpr Number kMsrLibNumbers[] = {
+    {Member::DataEventEnabled, 3, nullptr}, {Member::DeviceEnabled, 4, nullptr},
+    {Member::ResultCode, 6, nullptr},       {Member::ResultCodeExtended, 7, nullptr},
+    {Member::Track1, 21, nullptr},          {Member::Track2, 22, nullptr},
+    {Member::Track3, 23, nullptr},          {Member::Account, 24, nullptr},
+    {Member::Expiration, 25, nullptr},      {Member::ServiceCode, 26, nullptr},
+    {Member::FirstName, 27, nullptr},       {Member::MiddleInitial, 28, nullptr},
+    {Member::Surname, 29, nullptr},         {Member::Open, 34, nullptr},
+    {Member::Close, 35, nullptr},           {Member::Claim, 36, nullptr},
+    {Member::Release, 37, nullptr},         {Member::NumericSetting, 46, nullptr},
+    {Member::SwipeTime, kDispSwipeTime, nullptr},
+};
+
+// The common control objects' numbers and names. Where MSRLib.MSR has its members, these have
+// others: 34 is nothing, 36 is DirectIO, 3 and 4 are methods of their own, 27 to 29 descriptions,
+// 46 a firmware method.
+constexpr Number kOposNumbers[] = {
+    {Member::OtherMethod, 3, L"SOData"},
+    {Member::OtherMethod, 4, L"SODirectIO"},
+    {Member::AutoDisable, 10, L"AutoDisable"},
+    {Member::CapPowerReporting, 12, L"CapPowerReporting"},
+    {Member::DataCount, 15, L"DataCount"},
+    {Member::DataEventEnabled, 16, L"DataEventEnabled"},
+    {Member::DeviceEnabled, 17, L"DeviceEnabled"},
+    {Member::FreezeEvents, 18, L"FreezeEvents"},
+    {Member::PowerNotify, 20, L"PowerNotify"},
+    {Member::PowerState, 21, L"PowerState"},
+    {Member::ResultCode, 22, L"ResultCode"},
+    {Member::ResultCodeExtended, 23, L"ResultCodeExtended"},
+    {Member::State, 24, L"State"},
+    {Member::Description, 27, L"ControlObjectDescription"},
+    {Member::Description, 28, L"ControlObjectVersion"},
+    {Member::Description, 29, L"ServiceObjectDescription"},
+    {Member::CheckHealth, 31, L"CheckHealth"},
+    {Member::Claim, 32, L"ClaimDevice"},
+    {Member::Close, 35, L"Close"},
+    {Member::DirectIO, 36, L"DirectIO"},
+    {Member::Open, 37, L"Open"},
+    {Member::Release, 38, L"ReleaseDevice"},
+    {Member::OtherMethod, 46, L"CompareFirmwareVersion"},
+    {Member::Account, 50, L"AccountNumber"},
+    {Member::DecodeData, 54, L"DecodeData"},
+    {Member::Expiration, 56, L"ExpirationDate"},
+    {Member::FirstName, 57, L"FirstName"},
+    {Member::MiddleInitial, 58, L"MiddleInitial"},
+    {Member::ParseDecodeData, 59, L"ParseDecodeData"},
+    {Member::ServiceCode, 62, L"ServiceCode"},
+    {Member::Surname, 63, L"Surname"},
+    {Member::Track1, 65, L"Track1Data"},
+    {Member::Track2, 67, L"Track2Data"},
+    {Member::Track3, 69, L"Track3Data"},
+    {Member::TransmitSentinels, 73, L"TransmitSentinels"},
+    {Member::SwipeTime, kDispSwipeTime, nullptr},
+};
+
+template <std::size_t N>
+Member Find(const Number (&numbers)[N], DISPID id) {
+  for (const Number& number : numbers) {
+    if (number.id == id) return number.member;
+  }
+  return Member::None;
+}
+
+bool IsMethod(Member m) {
+  return m == Member::Open || m == Member::Close || m == Member::Claim || m == Member::Release ||
+         m == Member::CheckHealth || m == Member::DirectIO || m == Member::OtherMethod;
+}
+
+bool IsWritable(Member m) {
+  switch (m) {
+    case Member::DataEventEnabled: case Member::DeviceEnabled: case Member::NumericSetting:
+    case Member::DecodeData: case Member::ParseDecodeData: case Member::TransmitSentinels:
+    case Member::FreezeEvents: case Member::AutoDisable: case Member::PowerNotify:
+      return true;
+    default:
+      return false;
+  }
+}
 
 std::wstring ArgText(VARIANT& v) {
   VARIANT copy;
@@ -169,16 +257,22 @@ bool RegisterReaderWindowClass(HINSTANCE instance) {
   return RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HRESULT SimReader::Create(REFIID riid, void** object) {
+HRESULT SimReader::Create(Flavour flavour, REFIID riid, void** object) {
   SimConfig config = ReadConfig();
   if (config.no_create) return E_FAIL;
-  auto* reader = new SimReader(std::move(config));
+  auto* reader = new SimReader(flavour, std::move(config));
   const HRESULT hr = reader->QueryInterface(riid, object);
   reader->Release();
   return hr;
 }
 
-SimReader::SimReader(SimConfig config) : config_(std::move(config)) {
+SimReader::SimReader(Flavour flavour, SimConfig config)
+    : point_(*this, flavour == Flavour::Opos ? kOposEventsIid : kEventsIid),
+      flavour_(flavour),
+      config_(std::move(config)),
+      decode_data_(config_.decode_data),
+      parse_decode_data_(config_.parse_decode_data),
+      transmit_sentinels_(config_.transmit_sentinels) {
   // A hidden top-level window (not message-only) so that another process finds it by title.
   window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                             nullptr, g_instance, this);
@@ -195,6 +289,7 @@ SimReader::~SimReader() {
     for (auto& sink : point->sinks) sink.second->Release();
   }
   if (window_) DestroyWindow(window_);
+  if (helper_) FreeLibrary(helper_);
 }
 
 HRESULT SimReader::QueryInterface(REFIID riid, void** object) {
@@ -227,7 +322,19 @@ HRESULT SimReader::GetTypeInfoCount(UINT* count) {
   return S_OK;
 }
 HRESULT SimReader::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-HRESULT SimReader::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT SimReader::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (flavour_ == Flavour::MsrLib) return E_NOTIMPL;
+  if (!names || !ids) return E_POINTER;
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) {
+    ids[i] = DISPID_UNKNOWN;
+    for (const Number& number : kOposNumbers) {
+      if (number.name && names[i] && lstrcmpiW(number.name, names[i]) == 0) ids[i] = number.id;
+    }
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
+}
 
 HRESULT SimReader::GetClassInfo(ITypeInfo** info) {
   if (info) *info = nullptr;
@@ -237,7 +344,7 @@ HRESULT SimReader::GetClassInfo(ITypeInfo** info) {
 HRESULT SimReader::GetGUID(DWORD kind, GUID* guid) {
   if (!guid) return E_POINTER;
   if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
-  *guid = kEventsIid;
+  *guid = point_.iid();
   return S_OK;
 }
 
@@ -249,7 +356,7 @@ HRESULT SimReader::EnumConnectionPoints(IEnumConnectionPoints** points) {
 
 HRESULT SimReader::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
   if (!point) return E_POINTER;
-  Point* found = IsEqualIID(riid, kEventsIid)                ? &point_
+  Point* found = IsEqualIID(riid, point_.iid())              ? &point_
                  : IsEqualIID(riid, IID_IPropertyNotifySink) ? &notify_point_
                                                              : nullptr;
   *point = found;
@@ -329,100 +436,135 @@ void SimReader::SetResult(std::int32_t code, std::int32_t ext) {
 
 HRESULT SimReader::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) {
+  const Member member = flavour_ == Flavour::Opos ? Find(kOposNumbers, id) : Find(kMsrLibNumbers, id);
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  const bool method = IsMethod(id);
+  const bool method = IsMethod(member);
   Journal(put ? L"put" : method ? L"call" : L"get", id, params);
   if (config_.fail_invoke) return E_UNEXPECTED;
   if (!params) return E_INVALIDARG;
+  if (member == Member::None) return DISP_E_MEMBERNOTFOUND;
 
   if (method) {
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (result) VariantInit(result);
-    return Method(id, params);
+    return Method(member, id, params, result);
   }
-  if (put) return PutProperty(id, params);
+  if (put) return PutProperty(member, id, params);
   if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
   if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
   if (!result) return E_INVALIDARG;
   if (config_.failing_gets.count(id)) return E_FAIL;
-  return GetProperty(id, result);
+  return GetProperty(member, result);
 }
 
-HRESULT SimReader::Method(DISPID id, DISPPARAMS* params) {
-  const UINT wanted = (id == kOpen || id == kClaim) ? 1 : 0;
-  if (params->cArgs != wanted) return DISP_E_BADPARAMCOUNT;
-  VARIANT arg;
-  VariantInit(&arg);
-  if (wanted == 1 &&
-      FAILED(VariantChangeType(&arg, &params->rgvarg[0], 0, id == kOpen ? VT_BSTR : VT_I4))) {
-    return DISP_E_TYPEMISMATCH;
+void SimReader::DoOpen(const wchar_t* device) {
+  if (open_) {
+    SetResult(kIllegal);
+    return;
   }
-  const auto fault = config_.results.find(id);
-  if (fault != config_.results.end()) {
-    VariantClear(&arg);
-    SetResult(fault->second.first, fault->second.second);
-    return S_OK;
+  if (config_.no_device) {
+    SetResult(kNoExist);
+    return;
   }
+  if (!config_.helper_dll.empty() && !helper_) {
+    // By its bare name, through the process's DLL search, as reader software loads its own.
+    helper_ = LoadLibraryW(config_.helper_dll.c_str());
+    if (!helper_) {
+      SetResult(kNoService);
+      return;
+    }
+  }
+  open_ = true;
+  SetWindowTextW(window_, (std::wstring(kWindowTitlePrefix) + device).c_str());
+  SetResult(kSuccess);
+}
 
-  switch (id) {
-    case kOpen:
-      if (open_) {
-        SetResult(kIllegal);
-      } else if (config_.no_device) {
-        SetResult(kNoExist);
-      } else {
-        open_ = true;
-        SetWindowTextW(window_, (std::wstring(kWindowTitlePrefix) + (arg.bstrVal ? arg.bstrVal : L"")).c_str());
-        SetResult(kSuccess);
+HRESULT SimReader::Method(Member member, DISPID id, DISPPARAMS* params, VARIANT* result) {
+  const UINT wanted = (member == Member::Open || member == Member::Claim ||
+                       member == Member::CheckHealth) ? 1 : 0;
+  if ((member == Member::DirectIO || member == Member::OtherMethod)) {
+    SetResult(kIllegal);  // nothing the simulated device does
+  } else {
+    if (params->cArgs != wanted) return DISP_E_BADPARAMCOUNT;
+    VARIANT arg;
+    VariantInit(&arg);
+    if (wanted == 1 &&
+        FAILED(VariantChangeType(&arg, &params->rgvarg[0], 0, member == Member::Open ? VT_BSTR : VT_I4))) {
+      return DISP_E_TYPEMISMATCH;
+    }
+    const auto fault = config_.results.find(id);
+    if (fault != config_.results.end()) {
+      SetResult(fault->second.first, fault->second.second);
+    } else {
+      switch (member) {
+        case Member::Open:
+          DoOpen(arg.bstrVal ? arg.bstrVal : L"");
+          break;
+        case Member::Close:
+          if (!open_) {
+            SetResult(kClosed);
+            break;
+          }
+          open_ = claimed_ = device_enabled_ = data_event_enabled_ = false;
+          waiting_.clear();
+          SetWindowTextW(window_, L"");
+          SetResult(kSuccess);
+          break;
+        case Member::Claim:
+          if (!open_) {
+            SetResult(kClosed);
+            break;
+          }
+          claimed_ = true;
+          SetResult(kSuccess);
+          break;
+        case Member::Release:
+          if (!open_) {
+            SetResult(kClosed);
+          } else if (!claimed_) {
+            SetResult(kNotClaimed);
+          } else {
+            claimed_ = device_enabled_ = false;
+            waiting_.clear();
+            SetResult(kSuccess);
+          }
+          break;
+        case Member::CheckHealth:
+          SetResult(!open_ ? kClosed : !claimed_ ? kNotClaimed : kSuccess);
+          break;
+        default:
+          break;
       }
-      break;
-    case kClose:
-      if (!open_) {
-        SetResult(kClosed);
-        break;
-      }
-      open_ = claimed_ = device_enabled_ = data_event_enabled_ = false;
-      waiting_.clear();
-      SetWindowTextW(window_, L"");
-      SetResult(kSuccess);
-      break;
-    case kClaim:
-      if (!open_) {
-        SetResult(kClosed);
-        break;
-      }
-      claimed_ = true;
-      SetResult(kSuccess);
-      break;
-    case kRelease:
-      if (!open_) {
-        SetResult(kClosed);
-      } else if (!claimed_) {
-        SetResult(kNotClaimed);
-      } else {
-        claimed_ = device_enabled_ = false;
-        waiting_.clear();
-        SetResult(kSuccess);
-      }
-      break;
-    default:
-      break;
+    }
+    VariantClear(&arg);
   }
-  VariantClear(&arg);
+  // The common control objects' methods return the result code as well.
+  if (flavour_ == Flavour::Opos && result) {
+    result->vt = VT_I4;
+    result->lVal = result_;
+  }
   return S_OK;
 }
 
-HRESULT SimReader::PutProperty(DISPID id, DISPPARAMS* params) {
+HRESULT SimReader::PutProperty(Member member, DISPID id, DISPPARAMS* params) {
   if (params->cArgs != 1 || params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
     return DISP_E_PARAMNOTOPTIONAL;
   }
-  if (id != kDataEventEnabled && id != kDeviceEnabled && id != kNumericSetting) {
-    return DISP_E_MEMBERNOTFOUND;
+  // The common control objects take every set of a property and report in ResultCode alone
+  // whether the service object took it.
+  const bool opos = flavour_ == Flavour::Opos;
+  if (!IsWritable(member)) {
+    if (!opos) return DISP_E_MEMBERNOTFOUND;
+    SetResult(kIllegal);
+    return S_OK;
   }
   VARIANT value;
   VariantInit(&value);
-  if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, id == kNumericSetting ? VT_I4 : VT_BOOL))) {
-    return DISP_E_TYPEMISMATCH;
+  const bool number = member == Member::NumericSetting || member == Member::PowerNotify;
+  if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, number ? VT_I4 : VT_BOOL))) {
+    if (!opos) return DISP_E_TYPEMISMATCH;
+    SetResult(kIllegal);
+    return S_OK;
   }
   const auto fault = config_.results.find(id);
   if (fault != config_.results.end()) {
@@ -433,17 +575,32 @@ HRESULT SimReader::PutProperty(DISPID id, DISPPARAMS* params) {
     SetResult(kClosed);
     return S_OK;
   }
-  if (id == kNumericSetting) {
-    numeric_setting_ = value.lVal;
-  } else if (id == kDeviceEnabled) {
-    if (!claimed_) {
-      SetResult(kNotClaimed);
-      return S_OK;
-    }
-    device_enabled_ = value.boolVal != VARIANT_FALSE;
-    if (!device_enabled_) waiting_.clear();
-  } else {
-    data_event_enabled_ = value.boolVal != VARIANT_FALSE;
+  const bool on = !number && value.boolVal != VARIANT_FALSE;
+  switch (member) {
+    case Member::NumericSetting: numeric_setting_ = value.lVal; break;
+    case Member::DeviceEnabled:
+      if (!claimed_) {
+        SetResult(kNotClaimed);
+        return S_OK;
+      }
+      device_enabled_ = on;
+      if (!device_enabled_) waiting_.clear();
+      break;
+    case Member::DataEventEnabled: data_event_enabled_ = on; break;
+    // As UPOS has it: parsing needs decoding, and no decoding means no parsing.
+    case Member::DecodeData:
+      decode_data_ = on;
+      if (!on) parse_decode_data_ = false;
+      break;
+    case Member::ParseDecodeData:
+      parse_decode_data_ = on;
+      if (on) decode_data_ = true;
+      break;
+    case Member::TransmitSentinels: transmit_sentinels_ = on; break;
+    case Member::FreezeEvents: freeze_events_ = on; break;
+    case Member::AutoDisable: auto_disable_ = on; break;
+    case Member::PowerNotify: power_notify_ = value.lVal; break;
+    default: break;
   }
   SetResult(kSuccess);
   NotifyChanged(id);
@@ -451,38 +608,45 @@ HRESULT SimReader::PutProperty(DISPID id, DISPPARAMS* params) {
   return S_OK;
 }
 
-HRESULT SimReader::GetProperty(DISPID id, VARIANT* result) {
+HRESULT SimReader::GetProperty(Member member, VARIANT* result) {
   VariantInit(result);
-  switch (id) {
-    case kResultCode:
-      result->vt = VT_I4;
-      result->lVal = result_;
-      return S_OK;
-    case kResultCodeExtended:
-      result->vt = VT_I4;
-      result->lVal = result_ext_;
-      return S_OK;
-    case kDataEventEnabled:
-    case kDeviceEnabled:
-      result->vt = VT_BOOL;
-      result->boolVal = (id == kDeviceEnabled ? device_enabled_ : data_event_enabled_) ? VARIANT_TRUE : VARIANT_FALSE;
-      return S_OK;
-    case kNumericSetting:
-      result->vt = VT_I4;
-      result->lVal = numeric_setting_;
-      return S_OK;
-    case kTrack1: case kTrack2: case kTrack3: case kAccount: case kExpiration: case kServiceCode:
-    case kFirstName: case kMiddleInitial: case kSurname: {
-      const std::wstring& text = data_[id];
-      result->vt = VT_BSTR;
-      result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-      return result->bstrVal ? S_OK : E_OUTOFMEMORY;
-    }
-    case kDispSwipeTime: {
-      result->vt = VT_BSTR;
-      result->bstrVal = SysAllocString(std::to_wstring(delivered_sent_at_).c_str());
-      return result->bstrVal ? S_OK : E_OUTOFMEMORY;
-    }
+  auto integer = [&](std::int32_t n) {
+    result->vt = VT_I4;
+    result->lVal = n;
+    return S_OK;
+  };
+  auto boolean = [&](bool b) {
+    result->vt = VT_BOOL;
+    result->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  };
+  auto text = [&](const std::wstring& t) {
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocStringLen(t.data(), static_cast<UINT>(t.size()));
+    return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+  };
+  switch (member) {
+    case Member::ResultCode: return integer(result_);
+    case Member::ResultCodeExtended: return integer(result_ext_);
+    case Member::DataEventEnabled: return boolean(data_event_enabled_);
+    case Member::DeviceEnabled: return boolean(device_enabled_);
+    case Member::NumericSetting: return integer(numeric_setting_);
+    case Member::DecodeData: return boolean(decode_data_);
+    case Member::ParseDecodeData: return boolean(parse_decode_data_);
+    case Member::TransmitSentinels: return boolean(transmit_sentinels_);
+    case Member::FreezeEvents: return boolean(freeze_events_);
+    case Member::AutoDisable: return boolean(auto_disable_);
+    case Member::DataCount: return integer(static_cast<std::int32_t>(waiting_.size()));
+    case Member::PowerNotify: return integer(power_notify_);
+    case Member::CapPowerReporting: return integer(0);
+    case Member::PowerState: return integer(2000);  // OPOS_PS_UNKNOWN
+    case Member::State: return integer(open_ ? 2 : 1);  // OPOS_S_IDLE, OPOS_S_CLOSED
+    case Member::Description: return text(L"ZAN simulated magnetic stripe reader (test only)");
+    case Member::Track1: case Member::Track2: case Member::Track3: case Member::Account:
+    case Member::Expiration: case Member::ServiceCode: case Member::FirstName:
+    case Member::MiddleInitial: case Member::Surname:
+      return text(data_[member]);
+    case Member::SwipeTime: return text(std::to_wstring(delivered_sent_at_));
     default:
       return DISP_E_MEMBERNOTFOUND;
   }
@@ -548,21 +712,33 @@ void SimReader::Deliver() {
 
   const std::wstring t1 = StripSentinels(card.track1), t2 = StripSentinels(card.track2),
                      t3 = StripSentinels(card.track3);
-  const CardFields fields = ParseFields(t1, t2);
-  data_[kTrack1] = t1;
-  data_[kTrack2] = t2;
-  data_[kTrack3] = t3;
-  data_[kAccount] = fields.account;
-  data_[kExpiration] = fields.expiration;
-  data_[kFirstName] = fields.first_name;
-  data_[kMiddleInitial] = fields.middle_initial;
-  data_[kSurname] = fields.surname;
+  const CardFields fields = parse_decode_data_ ? ParseFields(t1, t2) : CardFields{};
+  data_[Member::Track1] = Reported(t1, 1);
+  data_[Member::Track2] = Reported(t2, 2);
+  data_[Member::Track3] = Reported(t3, 3);
+  data_[Member::Account] = fields.account;
+  data_[Member::Expiration] = fields.expiration;
+  data_[Member::FirstName] = fields.first_name;
+  data_[Member::MiddleInitial] = fields.middle_initial;
+  data_[Member::Surname] = fields.surname;
   delivered_sent_at_ = card.sent_at;
 
   // As OPOS readers do: one event, then no more until the application enables them again.
   data_event_enabled_ = false;
   auto len = [](const std::wstring& t) { return static_cast<std::int32_t>(t.size() > 255 ? 255 : t.size()); };
   FireEvent(kDataEvent, {len(t1) | len(t2) << 8 | len(t3) << 16});
+}
+
+std::wstring SimReader::Reported(const std::wstring& track, int number) const {
+  if (track.empty()) return track;
+  std::wstring out = track;
+  if (transmit_sentinels_) out = (number == 1 ? L"%" : L";") + out + L"?";
+  if (!decode_data_) {
+    // Raw: each character as the code the stripe holds, 6 bits on track 1, 4 on the others.
+    for (wchar_t& c : out) c = number == 1 ? static_cast<wchar_t>((c - 0x20) & 0x3F)
+                                           : static_cast<wchar_t>((c - 0x30) & 0x0F);
+  }
+  return out;
 }
 
 void SimReader::FireEvent(DISPID id, const std::vector<std::int32_t>& values) {
@@ -586,6 +762,20 @@ void SimReader::FireEvent(DISPID id, const std::vector<std::int32_t>& values) {
   // the error response, by reference).
   const UINT count = id == 2 ? 3 : id == 3 ? 4 : 1;
   for (IDispatch* sink : sinks) {
+    DISPID fired = id;
+    if (flavour_ == Flavour::Opos) {
+      // As the common control objects do: the sink names the event's number, or says "your
+      // own" with E_NOTIMPL; any other answer and the event is not raised.
+      LPOLESTR name = const_cast<LPOLESTR>(EventName(id));
+      DISPID answered = DISPID_UNKNOWN;
+      const HRESULT hr = sink->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &answered);
+      if (hr == S_OK) {
+        fired = answered;
+      } else if (hr != E_NOTIMPL) {
+        sink->Release();
+        continue;
+      }
+    }
     VARIANT args[4];
     LONG response = count == 4 && values.size() >= 4 ? values[3] : 0;
     for (UINT i = 0; i < count; ++i) {
@@ -599,7 +789,7 @@ void SimReader::FireEvent(DISPID id, const std::vector<std::int32_t>& values) {
       args[0].plVal = &response;
     }
     DISPPARAMS params{args, nullptr, count, 0};
-    sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    sink->Invoke(fired, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     sink->Release();
   }
   --raising_;

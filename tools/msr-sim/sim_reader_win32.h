@@ -17,11 +17,30 @@
 
 namespace msr_sim {
 
+// The two control families the simulated reader stands in for: MSRLib.MSR with its own numbers,
+// and the OPOS Common Control Objects' OPOS.MSR, which numbers its members as the common
+// control objects do, is asked for them by name and asks its clients for their events' numbers.
+enum class Flavour { MsrLib, Opos };
+
 // {3F6C1E52-8B0D-4C47-9A51-6D2E7B0C4A11}
 inline constexpr CLSID kClsid = {0x3f6c1e52, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
 // {3F6C1E53-8B0D-4C47-9A51-6D2E7B0C4A11}: the event dispinterface.
 inline constexpr IID kEventsIid = {0x3f6c1e53, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
 inline constexpr wchar_t kProgId[] = L"MSRLib.MSR";
+// {3F6C1E54-8B0D-4C47-9A51-6D2E7B0C4A11}: the common control objects' flavour.
+inline constexpr CLSID kOposClsid = {0x3f6c1e54, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
+// {3F6C1E55-8B0D-4C47-9A51-6D2E7B0C4A11}: its event dispinterface.
+inline constexpr IID kOposEventsIid = {0x3f6c1e55, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
+inline constexpr wchar_t kOposProgId[] = L"OPOS.MSR";
+
+// The members of the simulated reader, whatever their numbers.
+enum class Member {
+  None, Open, Close, Claim, Release, CheckHealth, DirectIO, OtherMethod,
+  DataEventEnabled, DeviceEnabled, ResultCode, ResultCodeExtended, Track1, Track2, Track3,
+  Account, Expiration, ServiceCode, FirstName, MiddleInitial, Surname, NumericSetting,
+  DecodeData, ParseDecodeData, TransmitSentinels, FreezeEvents, AutoDisable, DataCount,
+  PowerNotify, PowerState, CapPowerReporting, State, Description, SwipeTime,
+};
 
 // Registers the hidden window's class; once per process, before the first reader is created.
 bool RegisterReaderWindowClass(HINSTANCE instance);
@@ -29,7 +48,7 @@ bool RegisterReaderWindowClass(HINSTANCE instance);
 class SimReader final : public IDispatch, public IConnectionPointContainer, public IProvideClassInfo2 {
  public:
   // Reads the configuration named by the environment, which may say that creation fails.
-  static HRESULT Create(REFIID riid, void** object);
+  static HRESULT Create(Flavour flavour, REFIID riid, void** object);
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -68,6 +87,7 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** e) override;
+    const IID& iid() const { return iid_; }
 
     // The connected sinks, each as the interface of this point.
     std::map<DWORD, IUnknown*> sinks;
@@ -77,32 +97,40 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
     IID iid_;
   };
 
-  explicit SimReader(SimConfig config);
+  SimReader(Flavour flavour, SimConfig config);
   ~SimReader();
 
   void Journal(const wchar_t* kind, DISPID id, const DISPPARAMS* params);
-  HRESULT Method(DISPID id, DISPPARAMS* params);
-  HRESULT PutProperty(DISPID id, DISPPARAMS* params);
-  HRESULT GetProperty(DISPID id, VARIANT* result);
+  HRESULT Method(Member member, DISPID id, DISPPARAMS* params, VARIANT* result);
+  HRESULT PutProperty(Member member, DISPID id, DISPPARAMS* params);
+  HRESULT GetProperty(Member member, VARIANT* result);
   void SetResult(std::int32_t code, std::int32_t ext = 0);
+  void DoOpen(const wchar_t* device);
   LRESULT OnCard(const COPYDATASTRUCT& data);
   void ScheduleDelivery();
   void Deliver();
+  // What a track looks like as the reader reports it, with its decoding and sentinel settings.
+  std::wstring Reported(const std::wstring& track, int number) const;
   // Raises event `id` on every connected sink with `values` as its arguments, first to last.
   void FireEvent(DISPID id, const std::vector<std::int32_t>& values);
   void NotifyChanged(DISPID id);
 
+  Flavour flavour_;
   LONG refs_ = 1;
   int raising_ = 0;  // events being raised, on the stack
   Point notify_point_{*this, IID_IPropertyNotifySink};  // enumerated first, as many controls do
-  Point point_{*this, kEventsIid};
+  Point point_;
   DWORD next_cookie_ = 1;
   HWND window_ = nullptr;
   SimConfig config_;
 
   bool open_ = false, claimed_ = false, device_enabled_ = false, data_event_enabled_ = false;
+  bool decode_data_, parse_decode_data_, transmit_sentinels_;
+  bool freeze_events_ = false, auto_disable_ = false;
+  std::int32_t power_notify_ = 0;
   std::int32_t result_ = 0, result_ext_ = 0, numeric_setting_ = 0;
-  std::map<DISPID, std::wstring> data_;  // the delivered card's tracks and fields
+  HMODULE helper_ = nullptr;  // the service object's own DLL, loaded by Open
+  std::map<Member, std::wstring> data_;  // the delivered card's tracks and fields
   std::int64_t delivered_sent_at_ = 0;
   std::deque<Card> waiting_;
 };

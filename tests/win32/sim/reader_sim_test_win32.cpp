@@ -43,7 +43,7 @@ class TypedKeys : public wedge::KeystrokeOutput {
 // A host like the program's window: the reader, its session, and the card handler its data
 // event runs.
 struct Host : reader::ReaderEvents {
-  explicit Host(const wchar_t* prog_id = reader::kReaderProgId) : msr(*this, prog_id) {}
+  explicit Host(const wchar_t* prog_id = reader::kMsrLibProgId) : msr(*this, {prog_id}) {}
 
   void OnDataEvent(std::int32_t status) override {
     ++events;

@@ -1,0 +1,141 @@
+// The reader controls the program works with: MSRLib.MSR by its own numbers, the OPOS Common
+// Control Objects' OPOS.MSR (found where MSRLib.MSR is missing, or named by policy) by name, with
+// a service object that sends sentinels or loads its own DLLs from PATH.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e/card_typing_win32.h"
+#include "settings/policies.h"
+
+namespace {
+
+using e2e::Card;
+
+// Undoes what a test changed, when it ends.
+class Undo {
+ public:
+  explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
+  ~Undo() { undo_(); }
+  Undo(const Undo&) = delete;
+  Undo& operator=(const Undo&) = delete;
+
+ private:
+  std::function<void()> undo_;
+};
+
+void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text) {
+  RegSetKeyValueW(root, key.c_str(), name, REG_SZ, text.c_str(),
+                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+std::wstring GetText(HKEY root, const std::wstring& key) {
+  wchar_t text[256] = {};
+  DWORD size = sizeof text;
+  RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &size);
+  return text;
+}
+
+// Takes MSRLib.MSR's registration away, as on a till with only the common control objects; the
+// undo puts it back.
+std::function<void()> HideMsrLib() {
+  const std::wstring key = L"Software\\Classes\\MSRLib.MSR";
+  const std::wstring description = GetText(HKEY_LOCAL_MACHINE, key);
+  const std::wstring clsid = GetText(HKEY_LOCAL_MACHINE, key + L"\\CLSID");
+  if (clsid.empty() || RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()) != ERROR_SUCCESS) return {};
+  return [=] {
+    SetText(HKEY_LOCAL_MACHINE, key, nullptr, description);
+    SetText(HKEY_LOCAL_MACHINE, key + L"\\CLSID", nullptr, clsid);
+  };
+}
+
+struct ControlCase {
+  const char* name;
+  bool msrlib_registered;
+  const wchar_t* policy;  // the ReaderControl policy, or nullptr
+  std::vector<std::string> sim_config;
+  bool helper_on_path;
+  bool opos;  // the common control objects' flavour is the one used
+};
+
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
+
+// MSRLib.MSR's start sequence, call by call: it stays as it always was.
+const std::vector<std::string> kMsrLibStart = {
+    "call 34 \"ZANKeyboardWedge\"", "get 6", "get 7", "put 46 1", "get 6", "call 36 1000",
+    "get 6", "get 7", "put 4 true", "get 6", "get 7", "put 3 true", "get 6", "get 7"};
+
+const ControlCase kControlCases[] = {
+    {"MsrLibWhereBothAreRegistered", true, nullptr, {}, false, false},
+    {"OposWhereMsrLibIsMissing", false, nullptr, {}, false, true},
+    {"OposByPolicy", true, L"OPOS.MSR", {}, false, true},
+    // Raw tracks with sentinels and no parsed fields until the program asks otherwise.
+    {"OposServiceObjectStartingRawWithSentinels", false, nullptr,
+     {"decodedata=0", "parsedecodedata=0", "transmitsentinels=1"}, false, true},
+    // Refuses to stop sending them: the program takes them off itself.
+    {"OposServiceObjectThatKeepsSendingSentinels", false, nullptr,
+     {"transmitsentinels=1", "result=73,106"}, false, true},
+    {"OposServiceObjectLoadingItsDllFromPath", false, nullptr, {"helper=zan_sim_helper.dll"}, true,
+     true},
+};
+
+class ReaderControls : public e2e::CardTypingTest,
+                       public ::testing::WithParamInterface<ControlCase> {};
+
+TEST_P(ReaderControls, TypeEveryCardExactlyWithOnePairOfSentinels) {
+  const ControlCase& c = GetParam();
+  std::function<void()> show_msrlib = c.msrlib_registered ? [] {} : HideMsrLib();
+  ASSERT_TRUE(show_msrlib);
+  const Undo undo_hide(show_msrlib);
+  if (c.policy) SetText(HKEY_CURRENT_USER, settings::kPolicyKeyPath, settings::kReaderControlPolicy, c.policy);
+  const Undo undo_policy([] {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, settings::kPolicyKeyPath, settings::kReaderControlPolicy);
+  });
+  // The helper's folder on PATH, as reader software puts its own.
+  std::vector<wchar_t> path(32767);
+  GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size()));
+  const std::wstring old_path = path.data();
+  if (c.helper_on_path) {
+    SetEnvironmentVariableW(L"PATH", (type_target::WinePath(ZAN_SIM_HELPER_DIR) + L";" + old_path).c_str());
+  }
+  const Undo undo_path([&] { SetEnvironmentVariableW(L"PATH", old_path.c_str()); });
+
+  // Sentinels, an Enter after the card, every track.
+  const e2e::StoredSettings settings =
+      e2e::Settings({L"0", L"1", L"False", L"False", L"True", L"1", L"1", L"1", L"True", L"False"});
+  ASSERT_NO_FATAL_FAILURE(StartHiddenWithTarget(settings, c.sim_config));
+  const std::vector<std::string> journal = program.Journal();
+  ASSERT_FALSE(journal.empty());
+  if (c.opos) {
+    EXPECT_EQ(journal.front(), "call 37 \"ZANKeyboardWedge\"");
+    for (const char* numbered : {"call 34 \"ZANKeyboardWedge\"", "put 46 1"}) {
+      EXPECT_EQ(std::count(journal.begin(), journal.end(), numbered), 0) << numbered;
+    }
+    for (const char* asked : {"put 54 true", "put 59 true", "put 73 false", "put 17 true"}) {
+      EXPECT_EQ(std::count(journal.begin(), journal.end(), asked), 1) << asked;
+    }
+  } else {
+    EXPECT_EQ(std::vector<std::string>(journal.begin(), journal.begin() + std::min<std::size_t>(
+                                                             journal.size(), kMsrLibStart.size())),
+              kMsrLibStart);
+  }
+  // Test card numbers; the first card's tracks hold the characters the keystroke notation escapes.
+  ExpectTyped(settings, {{L"B4111111111111111^DOE/JOHN Q^2912101000+(0)%", L"4111111111111111=2912101",
+                          L"011234567890123445=7247241"},
+                         {L"", L"5555555555554444=30011010000000000000", L""}});
+}
+
+INSTANTIATE_TEST_SUITE_P(Flavours, ReaderControls, ::testing::ValuesIn(kControlCases),
+                         [](const ::testing::TestParamInfo<ControlCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
