@@ -11,7 +11,7 @@
 
 namespace reader {
 
-class ComReader : public ReaderDispatch {
+class ComReader : public ReaderControl {
  public:
   // Creates the first of `candidates` (programmatic identifiers) that is registered and can be
   // made, and connects `events` to its event interface. Must run on a single-threaded apartment
@@ -22,17 +22,13 @@ class ComReader : public ReaderDispatch {
   ComReader(const ComReader&) = delete;
   ComReader& operator=(const ComReader&) = delete;
 
-  // Disconnects from the events and lets the control go; every later call fails. The stop
-  // sequence runs before this. Never call it from inside one of the control's events: the
-  // control may be freed under its own feet.
-  void Release();
+  // The stop sequence runs before this.
+  void Release() override;
 
-  bool HasControl() const;
-  bool EventsConnected() const;
-  // The programmatic identifier of the control made; empty when none was.
-  const std::wstring& prog_id() const;
-  // Every identifier tried, in order ("MSRLib.MSR, OPOS.MSR").
-  std::wstring Tried() const;
+  bool HasControl() const override;
+  bool EventsConnected() const override;
+  std::wstring ProgId() const override;
+  std::wstring Tried() const override;
 
   bool Call(DispId id, const std::vector<DispValue>& args) override;
   bool Put(DispId id, const DispValue& value) override;

@@ -15,10 +15,11 @@ using platform::ComPtr;
 using platform::ExcepInfo;
 using platform::Variant;
 
-// The reader's event dispinterface: its data and error events. DirectIO (2), OutputComplete (4)
-// and StatusUpdate (5) are accepted and dropped.
+// The reader's event dispinterface: its data, error and status update events. DirectIO (2) and
+// OutputComplete (4) are accepted and dropped.
 constexpr DISPID kDataEvent = 1;
 constexpr DISPID kErrorEvent = 3;
+constexpr DISPID kStatusUpdateEvent = 5;
 
 struct EventName {
   const wchar_t* name;
@@ -26,7 +27,7 @@ struct EventName {
 };
 constexpr EventName kEventNames[] = {{L"DataEvent", kDataEvent},       {L"DirectIOEvent", 2},
                                      {L"ErrorEvent", kErrorEvent},     {L"OutputCompleteEvent", 4},
-                                     {L"StatusUpdateEvent", 5}};
+                                     {L"StatusUpdateEvent", kStatusUpdateEvent}};
 
 bool ToVariant(const DispValue& value, Variant& out) {
   if (const auto* s = std::get_if<std::wstring>(&value)) {
@@ -143,6 +144,8 @@ class EventSink final : public IDispatch {
         // passed by reference, keeps the value the control chose.
         events_->OnErrorEvent(IntArgument(params, 0), IntArgument(params, 1),
                               IntArgument(params, 2));
+      } else if (id == kStatusUpdateEvent) {
+        events_->OnStatusUpdateEvent(IntArgument(params, 0));
       }
     } catch (...) {
       // Nothing may cross back into the control.
@@ -185,7 +188,8 @@ bool DefaultSource(ITypeInfo* coclass, IID& iid) {
 }
 
 // The control's event interface: what its class information names as the default source, or,
-// for a control without any, the first connection point that is not for property changes.
+// for a control whose class information names none (or that has none), the first connection
+// point that is not for property changes.
 bool EventInterface(IDispatch* control, IConnectionPointContainer* container, const CLSID& clsid,
                     IID& iid) {
   ComPtr<IProvideClassInfo2> info2;
@@ -196,16 +200,16 @@ bool EventInterface(IDispatch* control, IConnectionPointContainer* container, co
   ComPtr<IProvideClassInfo> info;
   ComPtr<ITypeInfo> coclass;
   if (SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo, info.put_void())) &&
-      SUCCEEDED(info->GetClassInfo(coclass.put()))) {
-    return DefaultSource(coclass.get(), iid);
+      SUCCEEDED(info->GetClassInfo(coclass.put())) && DefaultSource(coclass.get(), iid)) {
+    return true;
   }
   ComPtr<ITypeInfo> dispatch_info;
   ComPtr<ITypeLib> library;
   UINT index = 0;
   if (SUCCEEDED(control->GetTypeInfo(0, LOCALE_USER_DEFAULT, dispatch_info.put())) &&
       SUCCEEDED(dispatch_info->GetContainingTypeLib(library.put(), &index)) &&
-      SUCCEEDED(library->GetTypeInfoOfGuid(clsid, coclass.put()))) {
-    return DefaultSource(coclass.get(), iid);
+      SUCCEEDED(library->GetTypeInfoOfGuid(clsid, coclass.put())) && DefaultSource(coclass.get(), iid)) {
+    return true;
   }
   ComPtr<IEnumConnectionPoints> points;
   if (FAILED(container->EnumConnectionPoints(points.put()))) return false;
@@ -305,7 +309,7 @@ bool ComReader::HasControl() const { return static_cast<bool>(impl_->control); }
 
 bool ComReader::EventsConnected() const { return static_cast<bool>(impl_->connection); }
 
-const std::wstring& ComReader::prog_id() const { return impl_->prog_id; }
+std::wstring ComReader::ProgId() const { return impl_->prog_id; }
 
 std::wstring ComReader::Tried() const {
   std::wstring list;

@@ -39,6 +39,22 @@ class ReaderEvents {
   // A swipe could not be read (or another input error): the reader's result codes and where it
   // happened. The control's own error response is left as it is.
   virtual void OnErrorEvent(std::int32_t result, std::int32_t extended, std::int32_t locus) = 0;
+  // The device's status changed: its power (kPowerOnline...) where power reports were asked for.
+  virtual void OnStatusUpdateEvent(std::int32_t /*data*/) {}
+};
+
+// One created reader control: its dispatch surface and its connection to the program.
+class ReaderControl : public ReaderDispatch {
+ public:
+  virtual bool HasControl() const = 0;
+  virtual bool EventsConnected() const = 0;
+  // Every programmatic identifier tried, in order ("MSRLib.MSR, OPOS.MSR").
+  virtual std::wstring Tried() const = 0;
+  // The programmatic identifier of the control made; empty when none was.
+  virtual std::wstring ProgId() const = 0;
+  // Disconnects from the events and lets the control go; every later call fails. Never from
+  // inside one of the control's calls or events: the control may be freed under its own feet.
+  virtual void Release() = 0;
 };
 
 }  // namespace reader

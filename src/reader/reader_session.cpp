@@ -63,6 +63,7 @@ void ReaderSession::Start(ReaderDispatch& msr) {
   problem_.reset();
   refused_.clear();
   sentinels_transmitted_ = false;
+  power_reported_ = false;
   // A call that fails outright is treated like a step the reader refused: the sequence goes on,
   // and the code read back afterwards tells what there is to know. The first step that did not
   // succeed is kept, for the program to say what is wrong with the reader.
@@ -90,6 +91,8 @@ void ReaderSession::Start(ReaderDispatch& msr) {
   called = msr.Call(DispId::ClaimDevice, {std::int32_t{1000}});
   read_both();
   note(DispId::ClaimDevice, called);
+  // UPOS takes PowerNotify only while the device is disabled.
+  if (!msr.FixedNumbers()) AskForPowerReports(msr);
   called = msr.Put(DispId::DeviceEnabled, true);
   read_both();
   note(DispId::DeviceEnabled, called);
@@ -110,6 +113,32 @@ void ReaderSession::AskForDecodedTracks(ReaderDispatch& msr) {
   // A service object that keeps sending the sentinels has them taken off each track before typing.
   const std::optional<std::int32_t> transmitted = GetInt(msr, DispId::TransmitSentinels);
   sentinels_transmitted_ = transmitted ? *transmitted != 0 : Refused(DispId::TransmitSentinels);
+}
+
+void ReaderSession::AskForPowerReports(ReaderDispatch& msr) {
+  constexpr std::int32_t kPowerNotifyEnabled = 1;
+  const std::optional<std::int32_t> capability = GetInt(msr, DispId::CapPowerReporting);
+  if (!capability || *capability == 0) return;  // OPOS_PR_NONE
+  power_reported_ = msr.Put(DispId::PowerNotify, kPowerNotifyEnabled) &&
+                    GetInt(msr, DispId::ResultCode).value_or(-1) == kOposSuccess;
+}
+
+ReaderCheck ReaderSession::Check(ReaderDispatch& msr) {
+  constexpr std::int32_t kInternalCheck = 1, kIllegal = 106, kStateClosed = 1, kStateError = 4;
+  if (power_reported_) {
+    const std::optional<std::int32_t> power = GetInt(msr, DispId::PowerState);
+    if (power && (*power == kPowerOff || *power == kPowerOffline || *power == kPowerOffOffline)) {
+      return ReaderCheck::Broken;
+    }
+  }
+  if (msr.Call(DispId::CheckHealth, {kInternalCheck})) {
+    const std::int32_t code = GetInt(msr, DispId::ResultCode).value_or(-1);
+    if (code == kOposSuccess) return ReaderCheck::Works;
+    if (code != kIllegal) return ReaderCheck::Broken;  // 106: the service object has no such check
+  }
+  const std::optional<std::int32_t> state = GetInt(msr, DispId::State);
+  if (!state) return ReaderCheck::Unknown;
+  return *state == kStateClosed || *state == kStateError ? ReaderCheck::Broken : ReaderCheck::Works;
 }
 
 bool ReaderSession::Refused(DispId id) const {

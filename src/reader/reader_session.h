@@ -19,6 +19,9 @@ struct StartProblem {
   bool failed_outright;
 };
 
+// What a look at a reader that is thought ready finds.
+enum class ReaderCheck { Works, Broken, Unknown };
+
 // The reader's window-level state: the last result codes read and the last name given to one.
 class ReaderSession {
  public:
@@ -30,6 +33,11 @@ class ReaderSession {
 
   // Disables, releases and closes the reader; looks at no outcome and leaves the codes alone.
   void Stop(ReaderDispatch& msr);
+
+  // Whether a reader that started well still works, by its power state (where it reports
+  // power), its internal health check, or its state; Unknown for a control that has none of
+  // them. The result codes kept are left alone.
+  ReaderCheck Check(ReaderDispatch& msr);
 
   // Names a result code, keeps the name in sErrText and returns it. Nothing, with sErrText
   // unchanged, when a read of the reader that the naming needs fails.
@@ -45,6 +53,8 @@ class ReaderSession {
   bool Refused(DispId id) const;
   // True when the control still gives each track with its start and end sentinels.
   bool sentinels_transmitted() const { return sentinels_transmitted_; }
+  // True when the control reports its power through status update events, as it was asked to.
+  bool power_reported() const { return power_reported_; }
 
   std::int16_t iResult = 0;
   std::int16_t iResultExt = 0;
@@ -52,12 +62,20 @@ class ReaderSession {
 
  private:
   void AskForDecodedTracks(ReaderDispatch& msr);
+  void AskForPowerReports(ReaderDispatch& msr);
 
   bool opened_ = false;
   std::optional<StartProblem> problem_;
   std::vector<DispId> refused_;
   bool sentinels_transmitted_ = false;
+  bool power_reported_ = false;
 };
+
+// UPOS power states and the status update events that report them.
+inline constexpr std::int32_t kPowerOnline = 2001;
+inline constexpr std::int32_t kPowerOff = 2002;
+inline constexpr std::int32_t kPowerOffline = 2003;
+inline constexpr std::int32_t kPowerOffOffline = 2004;
 
 // The OPOS name of a result code from 0 and 101 to 113, or nullptr for any other code.
 const wchar_t* ResultCodeName(std::int32_t code);

@@ -2,10 +2,12 @@
 // notification area, and the card reader whose cards are typed into the active window.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/raii_win32.h"
 #include "reader/com_reader.h"
@@ -21,6 +23,10 @@
 #include "shell/lifecycle.h"
 #include "shell/message_box.h"
 #include "shell/message_pump.h"
+#include "shell/event_log.h"
+#include "shell/health_notice.h"
+#include "shell/reader_owner.h"
+#include "shell/restart.h"
 #include "shell/settings_window.h"
 #include "shell/single_instance.h"
 #include "shell/tray_icon.h"
@@ -34,19 +40,18 @@ namespace {
 constexpr WPARAM kDevNodesChanged = 0x0007;  // DBT_DEVNODES_CHANGED: a device came or went
 constexpr WPARAM kResumeSuspend = 0x0007;    // PBT_APMRESUMESUSPEND: the user woke the PC
 constexpr WPARAM kResumeAutomatic = 0x0012;  // PBT_APMRESUMEAUTOMATIC
-// A reconnect asked for inside a reader event, done once the event has returned.
-constexpr UINT kReconnectMessage = WM_APP + 0x10;
-constexpr UINT_PTR kReconnectTimer = 1;
-// Announcements come in bursts (one device brings several): the reader is tried again at most
-// this often.
-constexpr ULONGLONG kReconnectQuietMs = 3000;
+// Work for the reader, done from the message loop: a device change, and what waited for the
+// reader's call or event to return.
+constexpr UINT kDevicesChangedMessage = WM_APP + 0x10;
+constexpr UINT kReaderWorkMessage = WM_APP + 0x11;
+constexpr UINT_PTR kRetryTimer = 1;
+
+std::vector<std::wstring> Arguments();
 
 // The program's one owner of everything that lives while it runs: the settings store, the
-// window's controls (the model) and the window, the tray icon, the reader and its card handler.
-// They are made in this order and go in the reverse one. The reader is never let go while one of
-// its events is on the stack: a shut-down that a yield inside a card runs (log-off, a task
-// manager, "Exit") leaves the reader to the end of the message loop.
-class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader::ReaderEvents,
+// window's controls (the model) and the window, the tray icon and the reader's owner. They are
+// made in this order and go in the reverse one.
+class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderHost,
                        public wedge::UserCue {
  public:
   WedgeApp()
@@ -59,9 +64,10 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
           OutputDebugStringA("ZANKeyboardWedge: a step failed: ");
           OutputDebugStringA(step);
           OutputDebugStringA("\n");
-        }) {}
+        }),
+        reader_(*this, model_, keys_, &DoEvents, this) {}
 
-  ~WedgeApp() override { LetReaderGo(); }
+  ~WedgeApp() override { reader_.Finish(); }
 
   // Main: loads the window (running the start-up sequence), shows it and runs the message loop
   // until the program ends. The process's exit code.
@@ -71,7 +77,11 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     if (!window_.CreateFrame()) return 1;
     if (!lifecycle_.Form_Load()) return 0;
     window_.CreateControls();
-    window_.Show();
+    // Started again by Windows after an update closed it: the window as the user left it.
+    const std::optional<bool> restart = RestartWithWindowShown(Arguments());
+    if (restart) model_.bFirstPaint = 0;
+    if (restart.value_or(true)) window_.Show();
+    restart_.WindowVisible(IsWindowVisible(window_.hwnd()) != FALSE);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -79,8 +89,8 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
-    // No event of the reader is on the stack any more.
-    LetReaderGo();
+    // No call or event of the reader is on the stack any more.
+    reader_.Finish();
     return 0;
   }
 
@@ -105,19 +115,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
     settings::LoadSettings(*store_, model_, locked_);
   }
   void ArmFirstPaint() override { model_.bFirstPaint = -1; }
-  void StartReader() override {
-    // The reader control lives in this thread's single-threaded apartment; its events come
-    // through the message loop. Entered here, not at start, so the icon does not wait for OLE.
-    ole_.Enter();
-    last_start_ = GetTickCount64();
-    const std::optional<std::wstring> named =
-        settings::ReadReaderControlPolicy(*settings::MakeRegistryPolicySource());
-    msr_ = std::make_unique<reader::ComReader>(*this, reader::ReaderControlCandidates(named));
-    handler_ = std::make_unique<wedge::CardEventHandler>(*msr_, model_, keys_, &DoEvents, this);
-    session_.Start(*msr_);
-    handler_->SetSentinelsTransmitted(session_.sentinels_transmitted());
-    ShowReaderHealth();
-  }
+  void StartReader() override { reader_.Start(); }
   void SaveSettings() override { settings::SaveSettings(*store_, model_, locked_); }
   void UpdateRunAtStartup() override {
     settings::SetRunAtStartup(model_.Value(Ctl::chkStartup) != 0);
@@ -125,28 +123,39 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   void RemoveTrayIcon() override {
     if (tray_) tray_->Remove();
   }
-  void StopReader() override {
-    if (reader_events_ > 0) {
-      stop_reader_later_ = true;  // at the end of the message loop, once the event has returned
+  void StopReader() override { reader_.Stop(); }
+
+  // ReaderHost
+  std::unique_ptr<reader::ReaderControl> CreateControl(reader::ReaderEvents& events) override {
+    // The reader control lives in this thread's single-threaded apartment; its events come
+    // through the message loop. Entered here, not at start, so the icon does not wait for OLE.
+    ole_.Enter();
+    const std::optional<std::wstring> named =
+        settings::ReadReaderControlPolicy(*settings::MakeRegistryPolicySource());
+    return std::make_unique<reader::ComReader>(events, reader::ReaderControlCandidates(named));
+  }
+  void WorkWaiting() override {
+    // Once the window is gone only the reader's stop waits, which the end of the message loop
+    // does; a control's own message loop may have swallowed the request to end it.
+    if (unloading_) {
+      PostQuitMessage(0);
       return;
     }
-    StopAndRelease();
+    PostMessageW(window_.hwnd(), kReaderWorkMessage, 0, 0);
   }
-
-  // reader::ReaderEvents
-  void OnDataEvent(std::int32_t Status) override {
-    {
-      const EventScope scope(reader_events_);
-      if (handler_) handler_->MSR1_DataEvent(Status);
-    }
-    AfterReaderEvent();
+  void SetRetryTimer(unsigned ms) override {
+    if (window_.hwnd()) SetTimer(window_.hwnd(), kRetryTimer, ms, nullptr);
   }
-  void OnErrorEvent(std::int32_t result, std::int32_t extended, std::int32_t locus) override {
-    {
-      const EventScope scope(reader_events_);
-      if (handler_) handler_->MSR1_ErrorEvent(result, extended, locus);
-    }
-    AfterReaderEvent();
+  std::uint64_t NowMs() override { return GetTickCount64(); }
+  // The reader's state in the icon: its tip says what is wrong and the image is greyed while
+  // the reader is not ready; no message box, which would stop a till started at log-on.
+  // IT hears of it in the event log, the cashier from a balloon, once per change.
+  void HealthChanged(const reader::ReaderHealth& health) override {
+    if (tray_) tray_->Change(window_.SmallIcon(!health.ready), reader::HealthTip(kTrayTip, health));
+    const std::optional<HealthNotice> notice = notices_.Next(health);
+    if (!notice) return;
+    WriteEventLog(*notice);
+    if (notice->balloon && tray_) tray_->Notify(L"ZAN Keyboard Wedge", notice->words, notice->warning);
   }
 
   // wedge::UserCue
@@ -155,14 +164,15 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   // WindowOwner
   void mnuSettings_Click() override { window_.Show(); }
   void mnuExit_Click() override { ExitApp(); }
-  void mnuReconnect_Click() override { Reconnect(); }
+  void mnuReconnect_Click() override {
+    if (!unloading_ && lifecycle_.loaded()) reader_.Reconnect();
+  }
 
   // The window is being unloaded (exit command, log-off, a task manager): no card is typed any
   // more, the shut-down sequence runs, then the message loop ends.
   void Form_Unload(std::int16_t) override {
     unloading_ = true;
-    if (window_.hwnd()) KillTimer(window_.hwnd(), kReconnectTimer);
-    if (handler_) handler_->StopHandling();
+    if (window_.hwnd()) KillTimer(window_.hwnd(), kRetryTimer);
     lifecycle_.Form_Unload();
     PostQuitMessage(0);
   }
@@ -170,18 +180,33 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   // Sees the window's messages first: the notification area's callbacks and its restart.
   bool PreviewMessage(unsigned msg, std::uintptr_t wparam, std::intptr_t lparam) override {
     switch (msg) {
+      // Sent, and perhaps while the program is inside the reader: the work is posted.
       case WM_DEVICECHANGE:
-        if (wparam == kDevNodesChanged) DevicesChanged();
+        if (wparam == kDevNodesChanged) PostMessageW(window_.hwnd(), kDevicesChangedMessage, 0, 0);
         return false;  // Windows' own handling goes on
       case WM_POWERBROADCAST:
-        if (wparam == kResumeSuspend || wparam == kResumeAutomatic) DevicesChanged();
+        if (wparam == kResumeSuspend || wparam == kResumeAutomatic) {
+          PostMessageW(window_.hwnd(), kDevicesChangedMessage, 0, 0);
+        }
         return false;
-      case WM_TIMER:
-        if (wparam != kReconnectTimer) return false;
-        KillTimer(window_.hwnd(), kReconnectTimer);
-        if (!health_.ready) Reconnect();
+      case kDevicesChangedMessage:
+        if (!unloading_ && lifecycle_.loaded()) reader_.DevicesChanged();
         return true;
-      case kReconnectMessage: Reconnect(); return true;
+      case kReaderWorkMessage:
+        reader_.RunWaitingWork();
+        return true;
+      case WM_WINDOWPOSCHANGED: {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lparam);
+        if (pos->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) {
+          restart_.WindowVisible((pos->flags & SWP_SHOWWINDOW) != 0);
+        }
+        return false;
+      }
+      case WM_TIMER:
+        if (wparam != kRetryTimer) return false;
+        KillTimer(window_.hwnd(), kRetryTimer);
+        reader_.RetryTimerElapsed();
+        return true;
       default: break;
     }
     if (!tray_) return false;
@@ -192,18 +217,6 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   }
 
  private:
-  // Counts the reader's events on the stack while one runs.
-  class EventScope {
-   public:
-    explicit EventScope(int& depth) : depth_(depth) { ++depth_; }
-    ~EventScope() { --depth_; }
-    EventScope(const EventScope&) = delete;
-    EventScope& operator=(const EventScope&) = delete;
-
-   private:
-    int& depth_;
-  };
-
   // A mouse action on the icon: a right-button press opens the menu, nothing else does.
   void Form_MouseMove(std::uint32_t mouse_message) {
     DoEvents();
@@ -216,75 +229,13 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   }
 
   // Unloads the window, which runs the shut-down sequence, and ends the program at once: no
-  // handler still on the stack (a card being escaped, say) resumes. Inside a reader event the
-  // program ends when the message loop does, right after the event has returned and the reader
-  // has been let go.
+  // handler still on the stack (a card being escaped, say) resumes. Inside a call or event of
+  // the reader the program ends when the message loop does, once the reader may be let go.
   void ExitApp() {
     window_.Unload(1);
-    if (reader_events_ > 0) return;
-    LetReaderGo();
+    if (reader_.busy()) return;
+    reader_.Finish();
     ExitProcess(0);
-  }
-
-  // The reader is opened, claimed and enabled afresh: the stop sequence (when it was opened),
-  // the control let go, then the start sequence as at start, creating the control first (its
-  // software may have been installed since). Never inside one of the reader's events: then once
-  // the event has returned.
-  void Reconnect() {
-    if (unloading_ || !lifecycle_.loaded()) return;
-    if (reader_events_ > 0) {
-      reconnect_after_event_ = true;
-      return;
-    }
-    if (msr_ && session_.opened()) session_.Stop(*msr_);
-    handler_.reset();
-    if (msr_) msr_->Release();
-    msr_.reset();
-    StartReader();
-  }
-
-  // A device came or went, or the PC woke up: a reader that is not ready is tried again, at most
-  // once in kReconnectQuietMs; a reader that is ready is left alone. Within the quiet time a
-  // one-off timer tries once it is over (a device just plugged in may need a moment).
-  void DevicesChanged() {
-    if (health_.ready || unloading_ || !lifecycle_.loaded()) return;
-    const ULONGLONG since = GetTickCount64() - last_start_;
-    if (since >= kReconnectQuietMs) {
-      Reconnect();
-    } else if (window_.hwnd()) {
-      SetTimer(window_.hwnd(), kReconnectTimer, static_cast<UINT>(kReconnectQuietMs - since), nullptr);
-    }
-  }
-
-  void AfterReaderEvent() {
-    if (reader_events_ > 0 || !reconnect_after_event_) return;
-    reconnect_after_event_ = false;
-    // Still inside the control's call that raised the event: from the message loop.
-    PostMessageW(window_.hwnd(), kReconnectMessage, 0, 0);
-  }
-
-  // The reader's state in the icon: its tip says what is wrong and the image is greyed while
-  // the reader is not ready; no message box, which would stop a till started at log-on.
-  void ShowReaderHealth() {
-    health_ = reader::AssessReader(msr_->HasControl(), msr_->EventsConnected(), session_,
-                                   msr_->Tried());
-    if (tray_) tray_->Change(window_.SmallIcon(!health_.ready), reader::HealthTip(kTrayTip, health_));
-  }
-
-  void StopAndRelease() {
-    if (!msr_) return;
-    session_.Stop(*msr_);
-    msr_->Release();
-  }
-
-  // Stops the reader if the shut-down left that for later; frees the handler and the reader.
-  void LetReaderGo() {
-    if (stop_reader_later_) {
-      stop_reader_later_ = false;
-      StopAndRelease();
-    }
-    handler_.reset();
-    msr_.reset();
   }
 
   std::unique_ptr<settings::SettingsStore> store_;
@@ -295,17 +246,27 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   Lifecycle lifecycle_;
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<TrayIcon> tray_;
-  platform::OleApartment ole_;  // left after the reader and its handler are gone
-  std::unique_ptr<reader::ComReader> msr_;
-  std::unique_ptr<wedge::CardEventHandler> handler_;
-  reader::ReaderSession session_;
-  reader::ReaderHealth health_;
-  int reader_events_ = 0;               // the reader's events on the stack
-  bool stop_reader_later_ = false;      // the shut-down ran inside one of them
-  bool reconnect_after_event_ = false;  // so did a reconnect
+  platform::OleApartment ole_;  // left after the reader is gone
+  ReaderOwner reader_;
+  HealthNotices notices_;
+  // An update's restart manager closes the program and starts it again with these arguments;
+  // not after a crash loop's hang, nor after a reboot, where the log-on entry starts it.
+  RestartRegistration restart_{[](const wchar_t* args) {
+    RegisterApplicationRestart(args, RESTART_NO_HANG | RESTART_NO_REBOOT);
+  }};
   bool unloading_ = false;
-  ULONGLONG last_start_ = 0;            // when the reader was last started
 };
+
+// The command line's arguments after the program's own name.
+std::vector<std::wstring> Arguments() {
+  std::vector<std::wstring> args;
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return args;
+  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
 
 }  // namespace
 }  // namespace shell

@@ -50,6 +50,16 @@ void TrayIcon::Change(HICON icon, const std::wstring& tip) {
   Shell_NotifyIconW(NIM_MODIFY, &nid);  // a refusal leaves the old image; the next change retries
 }
 
+void TrayIcon::Notify(const std::wstring& title, const std::wstring& text, bool warning) {
+  if (!shown_) return;
+  NOTIFYICONDATAW nid = IconData(window_, icon_, tip_);
+  nid.uFlags = NIF_INFO;
+  lstrcpynW(nid.szInfoTitle, title.c_str(), ARRAYSIZE(nid.szInfoTitle));
+  lstrcpynW(nid.szInfo, text.c_str(), ARRAYSIZE(nid.szInfo));
+  nid.dwInfoFlags = (warning ? NIIF_WARNING : NIIF_INFO) | NIIF_RESPECT_QUIET_TIME;
+  Shell_NotifyIconW(NIM_MODIFY, &nid);  // a balloon the area does not show is no loss
+}
+
 bool TrayIcon::OnTaskbarCreated(unsigned message) {
   if (taskbar_created_ == 0 || message != taskbar_created_) return false;
   // The old notification area and our icon in it are gone, or there was none when the icon was

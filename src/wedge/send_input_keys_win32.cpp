@@ -96,6 +96,7 @@ std::optional<std::uint32_t> ProcessIntegrity(DWORD pid) {
 ForegroundTarget TargetOf(HWND foreground) {
   ForegroundTarget target;
   DWORD pid = 0;
+  target.window = foreground != nullptr;
   if (!foreground || !GetWindowThreadProcessId(foreground, &pid)) return target;
   target.ours = pid == GetCurrentProcessId();
   if (!target.ours) target.integrity = ProcessIntegrity(pid);

@@ -10,6 +10,7 @@ namespace wedge {
 struct ForegroundTarget {
   bool ours = false;                       // a window of this program (its settings, its menu)
   std::optional<std::uint32_t> integrity;  // its process's integrity level (a RID), when known
+  bool window = true;                      // false: no window is in front at all
 };
 
 enum class TypingVerdict {
@@ -18,8 +19,10 @@ enum class TypingVerdict {
   HigherIntegrity,  // Windows drops injected keys aimed at a more privileged program, silently
 };
 
-// The verdict for a card aimed at `target` from a process of integrity `own` (unknown levels
-// never stop a card: the program had better type than refuse on a guess).
+// The verdict for a card aimed at `target` from a process of integrity `own`. A program in front
+// whose level cannot be read (Windows refuses to open it: it runs elevated, or as another user)
+// counts as more privileged: its keys would be dropped without a word, and a card the user hears
+// refused is swiped again, one silently lost is not. Only our own level unknown lets it through.
 TypingVerdict JudgeTarget(const ForegroundTarget& target, std::optional<std::uint32_t> own);
 
 // A short, unobtrusive signal that a swiped card was not typed.

@@ -73,6 +73,11 @@ class CardTypingTest : public ProgramTest {
     HWND window = program.Window();
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }, 5000))
         << "the window did not hide at start";
+    ShowTarget(target_options);
+  }
+
+  // Starts the typing target and gives its box the focus.
+  void ShowTarget(const std::wstring& target_options = L"") {
     ASSERT_TRUE(target.Start(TypeTargetExe(), target_options));
     // A click into the box gives it the display's keyboard focus too.
     HWND target_window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(target.shared().main_window));

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "e2e/card_typing_win32.h"
-#include "settings/policies.h"
 
 namespace {
 
@@ -95,10 +94,7 @@ TEST_P(ReaderControls, TypeEveryCardExactlyWithOnePairOfSentinels) {
   std::function<void()> show_msrlib = c.msrlib_registered ? [] {} : HideMsrLib();
   ASSERT_TRUE(show_msrlib);
   const Undo undo_hide(show_msrlib);
-  if (c.policy) SetText(HKEY_CURRENT_USER, settings::kPolicyKeyPath, settings::kReaderControlPolicy, c.policy);
-  const Undo undo_policy([] {
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, settings::kPolicyKeyPath, settings::kReaderControlPolicy);
-  });
+  SetReaderControlPolicy(c.policy);
   // The helper's folder on PATH, as reader software puts its own.
   std::vector<wchar_t> path(32767);
   GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size()));

@@ -3,6 +3,8 @@
 
 #include "e2e/program_fixture_win32.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 #include "type_target_client_win32.h"
@@ -13,6 +15,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"ZANKeyboardWedgeForm1";
 constexpr wchar_t kWindowCaption[] = L"Halvane ZAN VORNEL - OPOS to K/B Wedge";
 constexpr wchar_t kSimConfigVariable[] = L"ZAN_MSR_SIM_CONFIG";
+constexpr wchar_t kPolicyKey[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge";
 
 std::optional<std::wstring> ReadText(const wchar_t* subkey, const wchar_t* name, DWORD* type_out) {
   HKEY key;
@@ -221,6 +224,16 @@ bool TrayIconShown(HWND owner) {
 std::wstring TrayTip(HWND icon_window) {
   RECT r{};
   if (!GetWindowRect(icon_window, &r)) return L"";
+  // A balloon the program showed keeps Wine's tray from showing the tip: a click ends it.
+  for (HWND top : TopLevelWindows()) {
+    RECT b{};
+    if (ClassOf(top) == L"tooltips_class32" && IsWindowVisible(top) &&
+        (GetWindowLongW(top, GWL_STYLE) & TTS_BALLOON) && GetWindowRect(top, &b)) {
+      type_target::Xdotool("mousemove " + std::to_string((b.left + b.right) / 2) + " " +
+                           std::to_string((b.top + b.bottom) / 2) + " click 1");
+      Sleep(300);
+    }
+  }
   // The tip shows while the pointer rests on the icon; a move away first makes it a new arrival.
   type_target::Xdotool("mousemove 600 600");
   Sleep(200);
@@ -356,6 +369,7 @@ void ProgramTest::SetUp() {
 void ProgramTest::TearDown() {
   // The programs first: each saves its settings as it ends.
   for (Program* program : started_) program->End();
+  SetReaderControlPolicy(nullptr);
   WriteStoredSettings(saved_settings_);
   // A Run entry left behind would start the program whenever the Wine prefix starts.
   if (saved_run_entry_) {
@@ -373,8 +387,18 @@ void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
   ASSERT_TRUE(program.WaitReady(20000, with_reader)) << "the program did not open its reader";
 }
 
+void ProgramTest::SetReaderControlPolicy(const wchar_t* prog_id) {
+  if (!prog_id) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kPolicyKey, L"ReaderControl");
+    return;
+  }
+  const std::wstring text = prog_id;
+  RegSetKeyValueW(HKEY_CURRENT_USER, kPolicyKey, L"ReaderControl", REG_SZ, text.c_str(),
+                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
 void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSettings& saved,
-                                 bool run_entry) {
+                                 bool run_entry, bool opos) {
   const std::optional<DWORD> code = program.WaitExit();
   ASSERT_TRUE(code.has_value()) << "the program did not end";
   EXPECT_EQ(*code, 0u);
@@ -395,8 +419,10 @@ void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSett
   EXPECT_FALSE(TrayIconShown(window)) << "the icon outlived the program";
   const std::vector<std::string> journal = program.Journal();
   ASSERT_GE(journal.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(journal.end() - 3, journal.end()),
-            (std::vector<std::string>{"put 4 false", "call 37", "call 35"}));
+  const std::vector<std::string> stop =
+      opos ? std::vector<std::string>{"put 17 false", "call 38", "call 35"}
+           : std::vector<std::string>{"put 4 false", "call 37", "call 35"};
+  EXPECT_EQ(std::vector<std::string>(journal.end() - 3, journal.end()), stop);
 }
 
 }  // namespace e2e

@@ -121,8 +121,14 @@ class ProgramTest : public ::testing::Test {
 
   // The shut-down sequence has run to its end and the process is gone: all ten settings as
   // `saved`, the log-on start entry written (`run_entry`) or removed, the icon of `window` gone,
-  // the reader disabled, released and closed as its last calls.
-  void ExpectShutDown(Program& program, HWND window, const StoredSettings& saved, bool run_entry);
+  // the reader disabled, released and closed as its last calls (by the numbers of OPOS.MSR when
+  // `opos`, else of MSRLib.MSR).
+  void ExpectShutDown(Program& program, HWND window, const StoredSettings& saved, bool run_entry,
+                      bool opos = false);
+
+  // Names the reader control to create by the user's ReaderControl policy (nullptr: none);
+  // removed again when the test ends.
+  void SetReaderControlPolicy(const wchar_t* prog_id);
 
  private:
   std::vector<Program*> started_;  // by StartWith; ended before the values are put back

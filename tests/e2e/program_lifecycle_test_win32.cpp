@@ -243,23 +243,33 @@ TEST_F(ProgramLifecycle, TheCloseBoxOnlyHidesTheWindowAndSavesNothing) {
   EXPECT_EQ(e2e::ReadStoredSettings(), nothing);
 }
 
-TEST_F(ProgramLifecycle, LoggingOffSavesAndEndsBeforeWindowsMoveOn) {
+class ProgramSessionEnd : public ProgramLifecycle, public ::testing::WithParamInterface<UINT> {};
+
+// Logging off, and an installer's restart manager closing the program to replace its file: both
+// ask, then end the session, and everything is saved by the time the end returns.
+TEST_P(ProgramSessionEnd, SavesAndEndsBeforeWindowsMoveOn) {
+  const LPARAM reason = static_cast<LPARAM>(GetParam());
   const StoredSettings stored =
       Settings({L"-", L"1", L"True", L"False", L"False", L"0", L"0", L"1", L"-", L"-"});
   ASSERT_NO_FATAL_FAILURE(Start(stored));
   ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
 
   DWORD_PTR answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
-                                  10000, &answer));
-  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the program refused the log-off";
-  ASSERT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
-                                  &answer));
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, reason, SMTO_NORMAL, 10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the program refused to end";
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, reason, SMTO_NORMAL, 10000, &answer));
   // Windows may end the process as soon as WM_ENDSESSION returns: everything is saved by then.
   EXPECT_EQ(e2e::ReadStoredSettings(), SavedFrom(stored));
   EXPECT_TRUE(e2e::ReadRunEntry().has_value());
   ExpectShutDown(program, window, SavedFrom(stored), true);
 }
+
+INSTANTIATE_TEST_SUITE_P(Reasons, ProgramSessionEnd,
+                         ::testing::Values(static_cast<UINT>(ENDSESSION_LOGOFF),
+                                           static_cast<UINT>(ENDSESSION_CLOSEAPP)),
+                         [](const ::testing::TestParamInfo<UINT>& info) {
+                           return std::string(info.param == ENDSESSION_LOGOFF ? "LogOff" : "CloseApp");
+                         });
 
 TEST_F(ProgramLifecycle, ATaskManagersCloseSavesAndEnds) {
   e2e::WriteRunEntry(L"C:\\old\\ZANKeyboardWedge.exe");

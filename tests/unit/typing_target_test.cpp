@@ -17,8 +17,8 @@ struct Case {
 };
 
 // Windows drops injected keys aimed at a more privileged program without a word, and a card
-// typed into our own window would tick its boxes: neither is typed. What cannot be known never
-// stops a card.
+// typed into our own window would tick its boxes: neither is typed. A program whose level cannot
+// be read is taken for a more privileged one.
 TEST(TypingTarget, WhereACardIsTypedAndWhereNot) {
   const Case cases[] = {
       {"another program, same level", {false, kMedium}, kMedium, TypingVerdict::Type},
@@ -26,7 +26,10 @@ TEST(TypingTarget, WhereACardIsTypedAndWhereNot) {
       {"a program run as administrator", {false, kHigh}, kMedium, TypingVerdict::HigherIntegrity},
       {"a system process", {false, kSystem}, kHigh, TypingVerdict::HigherIntegrity},
       {"we run as administrator too", {false, kHigh}, kHigh, TypingVerdict::Type},
-      {"its level unknown", {false, std::nullopt}, kMedium, TypingVerdict::Type},
+      {"its level unreadable", {false, std::nullopt}, kMedium, TypingVerdict::HigherIntegrity},
+      {"its level unreadable, ours too", {false, std::nullopt}, std::nullopt,
+       TypingVerdict::HigherIntegrity},
+      {"no window in front", {false, std::nullopt, false}, kMedium, TypingVerdict::Type},
       {"our own level unknown", {false, kHigh}, std::nullopt, TypingVerdict::Type},
       {"our own settings window or menu", {true, kMedium}, kMedium, TypingVerdict::OwnWindow},
       {"our own window, levels unknown", {true, std::nullopt}, std::nullopt, TypingVerdict::OwnWindow},

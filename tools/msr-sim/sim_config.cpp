@@ -33,9 +33,11 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (line.empty() || line[0] == L'#') return true;
   if (line == L"nodevice") return no_device = true;
   if (line == L"noclassinfo") return no_class_info = true;
+  if (line == L"nodefaultsource") return no_default_source = true;
   if (line == L"nocreate") return no_create = true;
   if (line == L"failinvoke") return fail_invoke = true;
   if (line == L"selffree") return self_free = true;
+  if (line == L"power") return power_reporting = true;
 
   const std::size_t eq = line.find(L'=');
   if (eq == std::wstring::npos) return false;
@@ -65,6 +67,10 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (key == L"post" && (ints.size() == 1 || ints.size() == 2) && ints[0] > 0) {
     post_message = static_cast<unsigned>(ints[0]);
     post_wparam = ints.size() == 2 ? static_cast<std::uintptr_t>(ints[1]) : 0;
+    return true;
+  }
+  if (key == L"openwait" && ints.size() == 1 && ints[0] >= 0) {
+    open_wait_ms = static_cast<unsigned>(ints[0]);
     return true;
   }
   if (key == L"failget" && ints.size() == 1) {

@@ -6,6 +6,8 @@
 //   failget=<dispid>            a read of property <dispid> fails outright
 //   nodevice                    Open finds no device (ResultCode 109)
 //   noclassinfo                 no IProvideClassInfo2: clients must enumerate connection points
+//   nodefaultsource             class information whose coclass names no default source, and no
+//                               default source IID: clients must enumerate connection points
 //   nocreate                    creating the control fails
 //   failinvoke                  every dispatch call fails outright
 //   selffree                    the reader does not hold itself while it raises an event; a
@@ -15,11 +17,16 @@
 //                               captioned windows on its thread (e.g. post=16 for WM_CLOSE)
 //   helper=<dll>                Open loads <dll> by its bare name, as a service object loads its
 //                               own DLLs, and fails with OposENoservice (104) when it cannot
+//   openwait=<ms>               Open runs the message loop for <ms> before it returns, as a control
+//                               waiting for its device does (dispatching WM_QUIT too)
+//   power                       the reader reports power (CapPowerReporting standard): with
+//                               PowerNotify on, it raises StatusUpdateEvent on "power=off|on"
 //   decodedata=0|1, parsedecodedata=0|1, transmitsentinels=0|1
 //                               the starting values of these properties (1, 1 and 0 unless given):
 //                               tracks raw or decoded, fields parsed or empty, sentinels sent or not
 // The swipe command may also send "raise=2", "raise=3" or "raise=5" to a running reader, which
-// then raises its DirectIO, Error or StatusUpdate event.
+// then raises its DirectIO, Error or StatusUpdate event, and "power=off" or "power=on": the device
+// is unplugged, or plugged in again but dead until the reader is closed and opened.
 
 #include <cstdint>
 #include <map>
@@ -38,10 +45,13 @@ struct SimConfig {
   std::set<std::int32_t> failing_gets;
   bool no_device = false;
   bool no_class_info = false;
+  bool no_default_source = false;
   bool no_create = false;
   bool fail_invoke = false;
   bool self_free = false;
   std::wstring helper_dll;
+  unsigned open_wait_ms = 0;
+  bool power_reporting = false;
   bool decode_data = true, parse_decode_data = true, transmit_sentinels = false;
   unsigned post_message = 0;  // 0: none
   std::uintptr_t post_wparam = 0;

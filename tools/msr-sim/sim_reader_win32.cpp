@@ -14,7 +14,9 @@ namespace msr_sim {
 namespace {
 
 constexpr UINT kDeliverMessage = WM_APP + 1;
-constexpr UINT kRaiseMessage = WM_APP + 2;  // wParam: the event to raise
+constexpr UINT kRaiseMessage = WM_APP + 2;  // wParam: the event to raise; lParam: its number
+constexpr std::int32_t kPowerOnline = 2001, kPowerOffOffline = 2004;
+constexpr std::int32_t kNoHardware = 107, kFailure = 111;
 
 // OPOS result codes the simulated reader gives.
 constexpr std::int32_t kSuccess = 0, kClosed = 101, kNotClaimed = 103, kNoService = 104,
@@ -267,8 +269,8 @@ HRESULT SimReader::Create(Flavour flavour, REFIID riid, void** object) {
 }
 
 SimReader::SimReader(Flavour flavour, SimConfig config)
-    : point_(*this, flavour == Flavour::Opos ? kOposEventsIid : kEventsIid),
-      flavour_(flavour),
+    : flavour_(flavour),
+      point_(*this, flavour == Flavour::Opos ? kOposEventsIid : kEventsIid),
       config_(std::move(config)),
       decode_data_(config_.decode_data),
       parse_decode_data_(config_.parse_decode_data),
@@ -337,12 +339,26 @@ HRESULT SimReader::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISP
 }
 
 HRESULT SimReader::GetClassInfo(ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (!config_.no_default_source) return E_NOTIMPL;
+  // A coclass that implements nothing: no default source to find in it.
+  ICreateTypeLib2* library = nullptr;
+  HRESULT hr = CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, L"zan_sim.tlb", &library);
+  if (FAILED(hr)) return hr;
+  ICreateTypeInfo* coclass = nullptr;
+  hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"Reader"), TKIND_COCLASS, &coclass);
+  if (SUCCEEDED(hr)) hr = coclass->SetGuid(point_.iid() == kEventsIid ? kClsid : kOposClsid);
+  if (SUCCEEDED(hr)) hr = coclass->LayOut();
+  if (SUCCEEDED(hr)) hr = coclass->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(info));
+  if (coclass) coclass->Release();
+  library->Release();
+  return hr;
 }
 
 HRESULT SimReader::GetGUID(DWORD kind, GUID* guid) {
   if (!guid) return E_POINTER;
+  if (config_.no_default_source) return E_FAIL;
   if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
   *guid = point_.iid();
   return S_OK;
@@ -457,7 +473,7 @@ HRESULT SimReader::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
   return GetProperty(member, result);
 }
 
-void SimReader::DoOpen(const wchar_t* device) {
+void SimReader::DoOpen(const wchar_t* device, DISPID open_id) {
   if (open_) {
     SetResult(kIllegal);
     return;
@@ -474,9 +490,25 @@ void SimReader::DoOpen(const wchar_t* device) {
       return;
     }
   }
+  if (config_.open_wait_ms) WaitPumping(config_.open_wait_ms, open_id);
   open_ = true;
   SetWindowTextW(window_, (std::wstring(kWindowTitlePrefix) + device).c_str());
   SetResult(kSuccess);
+}
+
+void SimReader::WaitPumping(unsigned ms, DISPID open_id) {
+  // As a control waiting for its device thread does, naively: every message is dispatched,
+  // WM_QUIT too, which is thereby lost to the client's own loop.
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  Journal(L"returned", open_id, nullptr);
 }
 
 HRESULT SimReader::Method(Member member, DISPID id, DISPPARAMS* params, VARIANT* result) {
@@ -498,7 +530,7 @@ HRESULT SimReader::Method(Member member, DISPID id, DISPPARAMS* params, VARIANT*
     } else {
       switch (member) {
         case Member::Open:
-          DoOpen(arg.bstrVal ? arg.bstrVal : L"");
+          DoOpen(arg.bstrVal ? arg.bstrVal : L"", id);
           break;
         case Member::Close:
           if (!open_) {
@@ -506,6 +538,8 @@ HRESULT SimReader::Method(Member member, DISPID id, DISPPARAMS* params, VARIANT*
             break;
           }
           open_ = claimed_ = device_enabled_ = data_event_enabled_ = false;
+          if (powered_) lost_ = false;
+          power_notify_ = 0;
           waiting_.clear();
           SetWindowTextW(window_, L"");
           SetResult(kSuccess);
@@ -530,7 +564,7 @@ HRESULT SimReader::Method(Member member, DISPID id, DISPPARAMS* params, VARIANT*
           }
           break;
         case Member::CheckHealth:
-          SetResult(!open_ ? kClosed : !claimed_ ? kNotClaimed : kSuccess);
+          SetResult(!open_ ? kClosed : !claimed_ ? kNotClaimed : lost_ ? kFailure : kSuccess);
           break;
         default:
           break;
@@ -583,6 +617,10 @@ HRESULT SimReader::PutProperty(Member member, DISPID id, DISPPARAMS* params) {
         SetResult(kNotClaimed);
         return S_OK;
       }
+      if (on && !powered_) {
+        SetResult(kNoHardware);
+        return S_OK;
+      }
       device_enabled_ = on;
       if (!device_enabled_) waiting_.clear();
       break;
@@ -599,7 +637,13 @@ HRESULT SimReader::PutProperty(Member member, DISPID id, DISPPARAMS* params) {
     case Member::TransmitSentinels: transmit_sentinels_ = on; break;
     case Member::FreezeEvents: freeze_events_ = on; break;
     case Member::AutoDisable: auto_disable_ = on; break;
-    case Member::PowerNotify: power_notify_ = value.lVal; break;
+    case Member::PowerNotify:
+      if (device_enabled_) {  // UPOS: only while the device is disabled
+        SetResult(kIllegal);
+        return S_OK;
+      }
+      power_notify_ = value.lVal;
+      break;
     default: break;
   }
   SetResult(kSuccess);
@@ -638,9 +682,10 @@ HRESULT SimReader::GetProperty(Member member, VARIANT* result) {
     case Member::AutoDisable: return boolean(auto_disable_);
     case Member::DataCount: return integer(static_cast<std::int32_t>(waiting_.size()));
     case Member::PowerNotify: return integer(power_notify_);
-    case Member::CapPowerReporting: return integer(0);
-    case Member::PowerState: return integer(2000);  // OPOS_PS_UNKNOWN
-    case Member::State: return integer(open_ ? 2 : 1);  // OPOS_S_IDLE, OPOS_S_CLOSED
+    case Member::CapPowerReporting: return integer(config_.power_reporting ? 1 : 0);  // standard
+    case Member::PowerState:
+      return integer(power_notify_ != 1 ? 2000 : powered_ ? kPowerOnline : kPowerOffOffline);
+    case Member::State: return integer(!open_ ? 1 : lost_ ? 4 : 2);  // closed, error, idle
     case Member::Description: return text(L"ZAN simulated magnetic stripe reader (test only)");
     case Member::Track1: case Member::Track2: case Member::Track3: case Member::Account:
     case Member::Expiration: case Member::ServiceCode: case Member::FirstName:
@@ -660,7 +705,7 @@ LRESULT SimReader::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       Deliver();
       return 0;
     case kRaiseMessage:
-      FireEvent(static_cast<DISPID>(wp), {0, 0, 0, 0});
+      FireEvent(static_cast<DISPID>(wp), {static_cast<std::int32_t>(lp), 0, 0, 0});
       return 0;
     default:
       return DefWindowProcW(hwnd, msg, wp, lp);
@@ -680,11 +725,21 @@ LRESULT SimReader::OnCard(const COPYDATASTRUCT& data) {
       PostMessageW(window_, kRaiseMessage, static_cast<WPARAM>(id), 0);
       return kCardQueued;
     }
+    // "power=off": unplugged (or switched off); "power=on": back, but dead to the service object
+    // until it is closed and opened again, as most readers are.
+    if (line == L"power=off" || line == L"power=on") {
+      powered_ = line == L"power=on";
+      if (!powered_) lost_ = true;
+      if (power_notify_ == 1 && config_.power_reporting) {
+        PostMessageW(window_, kRaiseMessage, 5, powered_ ? kPowerOnline : kPowerOffOffline);
+      }
+      return kCardQueued;
+    }
     return config_.Apply(line) ? kCardQueued : 0;
   }
   Card card;
   if (data.dwData != kCopyCard || !Deserialise(text, chars, card)) return 0;
-  if (!open_ || !device_enabled_) return kCardIgnored;
+  if (!open_ || !device_enabled_ || lost_) return kCardIgnored;
   waiting_.push_back(std::move(card));
   ScheduleDelivery();
   return kCardQueued;
@@ -742,6 +797,7 @@ std::wstring SimReader::Reported(const std::wstring& track, int number) const {
 }
 
 void SimReader::FireEvent(DISPID id, const std::vector<std::int32_t>& values) {
+  if (id == 5) Journal(L"raise 5", values.empty() ? 0 : values[0], nullptr);
   std::vector<IDispatch*> sinks;
   for (auto& entry : point_.sinks) {
     entry.second->AddRef();

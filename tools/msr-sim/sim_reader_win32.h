@@ -105,7 +105,9 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   HRESULT PutProperty(Member member, DISPID id, DISPPARAMS* params);
   HRESULT GetProperty(Member member, VARIANT* result);
   void SetResult(std::int32_t code, std::int32_t ext = 0);
-  void DoOpen(const wchar_t* device);
+  void DoOpen(const wchar_t* device, DISPID open_id);
+  // Runs the thread's messages for `ms`, then journals "returned <open_id>".
+  void WaitPumping(unsigned ms, DISPID open_id);
   LRESULT OnCard(const COPYDATASTRUCT& data);
   void ScheduleDelivery();
   void Deliver();
@@ -127,6 +129,7 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   bool open_ = false, claimed_ = false, device_enabled_ = false, data_event_enabled_ = false;
   bool decode_data_, parse_decode_data_, transmit_sentinels_;
   bool freeze_events_ = false, auto_disable_ = false;
+  bool powered_ = true, lost_ = false;  // lost: the device came and went; dead until Close
   std::int32_t power_notify_ = 0;
   std::int32_t result_ = 0, result_ext_ = 0, numeric_setting_ = 0;
   HMODULE helper_ = nullptr;  // the service object's own DLL, loaded by Open

@@ -1,7 +1,7 @@
 // msr-swipe: swipes a card on the simulated card reader that a running program has open.
 //
 //   msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]
-//             [--cards FILE] [--fault LINE]...
+//             [--cards FILE] [--fault LINE]... [--power off|on]
 //
 // Exit codes: 0 every card taken; 1 bad command line; 2 no program has the reader open;
 // 3 the reader is open but not enabled (the card was not read); 4 the program did not answer.
@@ -24,12 +24,13 @@ int Usage(const char* problem, int exit_code = 1) {
   std::fprintf(stderr,
                "msr-swipe: %s\n"
                "usage: msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]\n"
-               "                 [--cards FILE] [--fault LINE]...\n"
+               "                 [--cards FILE] [--fault LINE]... [--power off|on]\n"
                "  --device  logical device name of the reader (default ZANKeyboardWedge)\n"
                "  --count   swipe the card (or the cards) N times, as fast as the reader takes them\n"
                "  --bad     a swipe the reader cannot read (it raises its error event instead)\n"
                "  --cards   swipe the cards of a UTF-8 file, one a line, its tracks separated by tabs\n"
-               "  --fault   a line of the simulated reader's configuration, e.g. result=36,111 or failget=24\n",
+               "  --fault   a line of the simulated reader's configuration, e.g. result=36,111 or failget=24\n"
+               "  --power   unplug the reader (off) or plug it in again (on)\n",
                problem);
   return exit_code;
 }
@@ -130,12 +131,15 @@ int main() {
       if (!ReadCards(value, cards)) return Usage("cannot read the file of --cards");
     } else if (opt == L"--fault") {
       faults.push_back(value);
+    } else if (opt == L"--power") {
+      if (std::wstring(value) != L"off" && std::wstring(value) != L"on") return Usage("--power takes off or on");
+      faults.push_back(std::wstring(L"power=") + value);
     } else {
       return Usage("unknown option");
     }
   }
   if (have_card) cards.insert(cards.begin(), card);
-  if (cards.empty() && faults.empty()) return Usage("give at least one track, --cards or a --fault");
+  if (cards.empty() && faults.empty()) return Usage("give at least one track, --cards, --fault or --power");
 
   const HWND reader = FindWindowW(msr_sim::kWindowClass, (msr_sim::kWindowTitlePrefix + device).c_str());
   if (!reader) {
