@@ -4,9 +4,23 @@
 # puts them with the Group Policy templates and a SHA-256 checksum file into
 # dist/ZANKeyboardWedge-<version>/, then prints what it made. ZAN_RELEASE_DIRTY=1 builds from a
 # work tree with changes (for trying the command; never for a release that ships).
+#
+# Given a certificate (scripts/sign.sh: ZAN_SIGN_PKCS12 or ZAN_SIGN_PKCS11_URI, and
+# ZAN_SIGN_TIMESTAMP_URL), it signs each program before it goes into its installer, and then the
+# installers. Unsigned, the files depend on the commit alone.
+#   scripts/release.sh --check-reproducible   builds the release twice, unsigned, in two folders
+#                                             (build/reproducible/1 and 2) and compares every file
+#                                             byte for byte: exit 0 all identical, 1 one differs
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+
+check=0
+case "${1:-}" in
+  "") ;;
+  --check-reproducible) check=1 ;;
+  *) echo "usage: scripts/release.sh [--check-reproducible]" >&2; exit 2 ;;
+esac
 
 source_state="commit $(git rev-parse --short HEAD)"
 if [ -n "$(git status --porcelain)" ]; then
@@ -21,32 +35,80 @@ scripts/setup.sh
 
 version=$(sed -n 's/^project(ZanKeyboardWedge VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "error: no version in CMakeLists.txt" >&2; exit 1; }
-out=dist/ZANKeyboardWedge-$version
-rm -rf "$out"
-mkdir -p "$out" build/release
+# The installers record the commit's time. The programs are built without SOURCE_DATE_EPOCH,
+# which the linker would otherwise write as their link time: they hold no time at all.
+epoch=$(git log -1 --format=%ct)
+export TZ=UTC
 
-for arch in x86 x64; do
-  preset=win-$arch
-  dir=build/release/$preset
-  log=build/release/$preset.log
-  echo "-- building $preset afresh in $dir"
-  rm -rf "$dir"
-  if ! { cmake --preset "$preset" -B "$dir" -DBUILD_TESTING=OFF &&
-         cmake --build "$dir" -j "$(nproc)" --target ZANKeyboardWedge zan_msi; } > "$log" 2>&1; then
-    tail -n 40 "$log"
-    echo "error: building $preset failed (whole log: $log)" >&2
-    exit 1
+# build_release <folder of the build trees> <output folder> <sign: 0 or 1>
+build_release() {
+  local builds=$1 out=$2 sign=$3 arch
+  rm -rf "$out"
+  mkdir -p "$out" "$builds"
+  for arch in x86 x64; do
+    local preset=win-$arch dir=$builds/win-$arch log=$builds/win-$arch.log
+    echo "-- building $preset afresh in $dir"
+    rm -rf "$dir"
+    if ! { cmake --preset "$preset" -B "$dir" -DBUILD_TESTING=OFF &&
+           env -u SOURCE_DATE_EPOCH cmake --build "$dir" -j "$(nproc)" --target ZANKeyboardWedge &&
+           { [ "$sign" = 0 ] || scripts/sign.sh "$dir/src/shell/ZANKeyboardWedge.exe"; } &&
+           SOURCE_DATE_EPOCH=$epoch cmake --build "$dir" -j "$(nproc)" --target zan_msi &&
+           { [ "$sign" = 0 ] || scripts/sign.sh "$dir/installer/ZANKeyboardWedge-$version-$arch.msi"; }
+         } > "$log" 2>&1; then
+      tail -n 40 "$log"
+      echo "error: building $preset failed (whole log: $log)" >&2
+      exit 1
+    fi
+    mkdir -p "$out/$arch"
+    cp "$dir/src/shell/ZANKeyboardWedge.exe" "$out/$arch/"
+    cp "$dir/installer/ZANKeyboardWedge-$version-$arch.msi" "$out/"
+  done
+  cp -r installer/PolicyDefinitions "$out/"
+  local sums
+  sums=$(cd "$out" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum)
+  echo "$sums" > "$out/SHA256SUMS"
+}
+
+files_of() { (cd "$1" && find . -type f | sed 's|^\./||'); }
+
+if [ "$check" = 1 ]; then
+  echo "-- checking that two builds of $source_state are identical (unsigned: a signature differs at every signing)"
+  for n in 1 2; do build_release "build/reproducible/$n" "build/reproducible/$n/dist" 0; done
+  a=build/reproducible/1/dist b=build/reproducible/2/dist differ=0 count=0
+  while read -r f; do
+    count=$((count + 1))
+    if [ ! -f "$a/$f" ] || [ ! -f "$b/$f" ]; then
+      verdict="MISSING from one build"; differ=$((differ + 1))
+    elif cmp -s "$a/$f" "$b/$f"; then
+      verdict=identical
+    else
+      verdict="DIFFERENT from $(cmp "$a/$f" "$b/$f" | sed 's/.*differ: \(byte [0-9]*\).*/\1/' || true)"
+      differ=$((differ + 1))
+    fi
+    printf '  %-52s %s\n' "$f" "$verdict"
+  done < <({ files_of "$a"; files_of "$b"; } | LC_ALL=C sort -u)
+  if [ "$differ" = 0 ]; then
+    echo "-- reproducible: the $count files of the two builds are identical"
+    exit 0
   fi
-  mkdir -p "$out/$arch"
-  cp "$dir/src/shell/ZANKeyboardWedge.exe" "$out/$arch/"
-  cp "$dir/installer/ZANKeyboardWedge-$version-$arch.msi" "$out/"
-done
-cp -r installer/PolicyDefinitions "$out/"
+  echo "-- NOT reproducible: $differ of $count files differ between $a and $b" >&2
+  exit 1
+fi
 
-cd "$out"
-sums=$(find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum)
-echo "$sums" > SHA256SUMS
-echo "-- $out (version $version, $source_state):"
-find . -type f | sed 's|^\./||' | LC_ALL=C sort | while read -r f; do
-  printf '  %-52s %9s bytes\n' "$f" "$(stat -c %s "$f")"
+if [ -n "${ZAN_SIGN_PKCS12:-}${ZAN_SIGN_PKCS11_URI:-}" ]; then
+  sign=1
+  if [ -n "${ZAN_SIGN_TIMESTAMP_URL:-}" ]; then
+    echo "-- signing with ${ZAN_SIGN_PKCS12:-$ZAN_SIGN_PKCS11_URI}, timestamped by $ZAN_SIGN_TIMESTAMP_URL"
+  else
+    echo "-- signing with ${ZAN_SIGN_PKCS12:-$ZAN_SIGN_PKCS11_URI}, without a timestamp (no ZAN_SIGN_TIMESTAMP_URL): the signatures expire with the certificate"
+  fi
+else
+  sign=0
+  echo "-- UNSIGNED release: no certificate given (ZAN_SIGN_PKCS12 or ZAN_SIGN_PKCS11_URI)"
+fi
+out=dist/ZANKeyboardWedge-$version
+build_release build/release "$out" "$sign"
+echo "-- $out (version $version, $source_state, $([ "$sign" = 1 ] && echo signed || echo unsigned)):"
+files_of "$out" | LC_ALL=C sort | while read -r f; do
+  printf '  %-52s %9s bytes\n' "$f" "$(stat -c %s "$out/$f")"
 done
