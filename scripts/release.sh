@@ -11,15 +11,19 @@
 #   scripts/release.sh --check-reproducible   builds the release twice, unsigned, in two folders
 #                                             (build/reproducible/1 and 2) and compares every file
 #                                             byte for byte: exit 0 all identical, 1 one differs
+#   scripts/release.sh --check-against DIR    builds the release of this commit and compares it
+#                                             with the one in DIR, each file of DIR that is signed
+#                                             with its signature put on the rebuilt file first
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-check=0
+check=0 shipped=
 case "${1:-}" in
   "") ;;
   --check-reproducible) check=1 ;;
-  *) echo "usage: scripts/release.sh [--check-reproducible]" >&2; exit 2 ;;
+  --check-against) shipped=$(cd "${2:?--check-against needs the release folder}" && pwd) ;;
+  *) echo "usage: scripts/release.sh [--check-reproducible | --check-against DIR]" >&2; exit 2 ;;
 esac
 
 source_state="commit $(git rev-parse --short HEAD)"
@@ -40,9 +44,23 @@ version=$(sed -n 's/^project(ZanKeyboardWedge VERSION \([0-9.]*\) .*/\1/p' CMake
 epoch=$(git log -1 --format=%ct)
 export TZ=UTC
 
-# build_release <folder of the build trees> <output folder> <sign: 0 or 1>
+# finish <how: none, sign, or the folder of a release to check against> <built file> <its name there>:
+# leaves the file as built, signs it, or gives it the signature of the same file of that release.
+finish() {
+  case $1 in
+    none) ;;
+    sign) scripts/sign.sh "$2" ;;
+    *) if osslsigncode extract-signature -in "$1/$3" -out "$2.sig"; then
+         # attach-signature also verifies the chain, which needs the signer's CA: the bytes decide.
+         osslsigncode attach-signature -sigin "$2.sig" -in "$2" -out "$2.attached" || true
+         mv -f "$2.attached" "$2" 2>/dev/null || true
+       fi ;;
+  esac
+}
+
+# build_release <folder of the build trees> <output folder> <finish: see above>
 build_release() {
-  local builds=$1 out=$2 sign=$3 arch
+  local builds=$1 out=$2 how=$3 arch
   rm -rf "$out"
   mkdir -p "$out" "$builds"
   for arch in x86 x64; do
@@ -51,9 +69,9 @@ build_release() {
     rm -rf "$dir"
     if ! { cmake --preset "$preset" -B "$dir" -DBUILD_TESTING=OFF &&
            env -u SOURCE_DATE_EPOCH cmake --build "$dir" -j "$(nproc)" --target ZANKeyboardWedge &&
-           { [ "$sign" = 0 ] || scripts/sign.sh "$dir/src/shell/ZANKeyboardWedge.exe"; } &&
+           finish "$how" "$dir/src/shell/ZANKeyboardWedge.exe" "$arch/ZANKeyboardWedge.exe" &&
            SOURCE_DATE_EPOCH=$epoch cmake --build "$dir" -j "$(nproc)" --target zan_msi &&
-           { [ "$sign" = 0 ] || scripts/sign.sh "$dir/installer/ZANKeyboardWedge-$version-$arch.msi"; }
+           finish "$how" "$dir/installer/ZANKeyboardWedge-$version-$arch.msi" "ZANKeyboardWedge-$version-$arch.msi"
          } > "$log" 2>&1; then
       tail -n 40 "$log"
       echo "error: building $preset failed (whole log: $log)" >&2
@@ -71,14 +89,13 @@ build_release() {
 
 files_of() { (cd "$1" && find . -type f | sed 's|^\./||'); }
 
-if [ "$check" = 1 ]; then
-  echo "-- checking that two builds of $source_state are identical (unsigned: a signature differs at every signing)"
-  for n in 1 2; do build_release "build/reproducible/$n" "build/reproducible/$n/dist" 0; done
-  a=build/reproducible/1/dist b=build/reproducible/2/dist differ=0 count=0
+# compare <folder> <folder> <what is being checked>: each file's verdict; exit 0 all identical.
+compare() {
+  local a=$1 b=$2 differ=0 count=0 f verdict
   while read -r f; do
     count=$((count + 1))
     if [ ! -f "$a/$f" ] || [ ! -f "$b/$f" ]; then
-      verdict="MISSING from one build"; differ=$((differ + 1))
+      verdict="MISSING from one of them"; differ=$((differ + 1))
     elif cmp -s "$a/$f" "$b/$f"; then
       verdict=identical
     else
@@ -88,27 +105,38 @@ if [ "$check" = 1 ]; then
     printf '  %-52s %s\n' "$f" "$verdict"
   done < <({ files_of "$a"; files_of "$b"; } | LC_ALL=C sort -u)
   if [ "$differ" = 0 ]; then
-    echo "-- reproducible: the $count files of the two builds are identical"
+    echo "-- $3: the $count files are identical"
     exit 0
   fi
-  echo "-- NOT reproducible: $differ of $count files differ between $a and $b" >&2
+  echo "-- $3: NO, $differ of $count files differ between $a and $b" >&2
   exit 1
+}
+
+if [ "$check" = 1 ]; then
+  echo "-- checking that two builds of $source_state are identical (unsigned: a signature differs at every signing)"
+  for n in 1 2; do build_release "build/reproducible/$n" "build/reproducible/$n/dist" none; done
+  compare build/reproducible/1/dist build/reproducible/2/dist reproducible
+fi
+if [ -n "$shipped" ]; then
+  echo "-- checking $shipped against a build of $source_state"
+  build_release build/check "build/check/dist" "$shipped"
+  compare "$shipped" build/check/dist "the release is this commit's"
 fi
 
 if [ -n "${ZAN_SIGN_PKCS12:-}${ZAN_SIGN_PKCS11_URI:-}" ]; then
-  sign=1
+  how=sign
   if [ -n "${ZAN_SIGN_TIMESTAMP_URL:-}" ]; then
     echo "-- signing with ${ZAN_SIGN_PKCS12:-$ZAN_SIGN_PKCS11_URI}, timestamped by $ZAN_SIGN_TIMESTAMP_URL"
   else
     echo "-- signing with ${ZAN_SIGN_PKCS12:-$ZAN_SIGN_PKCS11_URI}, without a timestamp (no ZAN_SIGN_TIMESTAMP_URL): the signatures expire with the certificate"
   fi
 else
-  sign=0
+  how=none
   echo "-- UNSIGNED release: no certificate given (ZAN_SIGN_PKCS12 or ZAN_SIGN_PKCS11_URI)"
 fi
 out=dist/ZANKeyboardWedge-$version
-build_release build/release "$out" "$sign"
-echo "-- $out (version $version, $source_state, $([ "$sign" = 1 ] && echo signed || echo unsigned)):"
+build_release build/release "$out" "$how"
+echo "-- $out (version $version, $source_state, $([ "$how" = sign ] && echo signed || echo unsigned)):"
 files_of "$out" | LC_ALL=C sort | while read -r f; do
   printf '  %-52s %9s bytes\n' "$f" "$(stat -c %s "$out/$f")"
 done
