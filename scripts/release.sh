@@ -125,10 +125,11 @@ fi
 
 if [ -n "${ZAN_SIGN_PKCS12:-}${ZAN_SIGN_PKCS11_URI:-}" ]; then
   how=sign
+  key=${ZAN_SIGN_PKCS12:-the key on the PKCS#11 token}  # a token's URI may hold its PIN: not shown
   if [ -n "${ZAN_SIGN_TIMESTAMP_URL:-}" ]; then
-    echo "-- signing with ${ZAN_SIGN_PKCS12:-$ZAN_SIGN_PKCS11_URI}, timestamped by $ZAN_SIGN_TIMESTAMP_URL"
+    echo "-- signing with $key, timestamped by $ZAN_SIGN_TIMESTAMP_URL"
   else
-    echo "-- signing with ${ZAN_SIGN_PKCS12:-$ZAN_SIGN_PKCS11_URI}, without a timestamp (no ZAN_SIGN_TIMESTAMP_URL): the signatures expire with the certificate"
+    echo "-- signing with $key, without a timestamp (no ZAN_SIGN_TIMESTAMP_URL): the signatures expire with the certificate"
   fi
 else
   how=none
