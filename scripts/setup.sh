@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake make g++ googletest git clang libclang-rt-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 wine32:i386 xvfb x11-xkb-utils xdotool
-          fonts-wine wixl libxml2-utils "$@")
+          fonts-wine wixl msitools osslsigncode libxml2-utils "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 // The installer as a shop's IT uses it: installed silently for the whole machine, the installed
-// program started under Group Policy, replaced by a newer version, removed silently.
+// program started under Group Policy, replaced by a rebuild and by a newer version, removed
+// silently; the program's event-log source comes and goes with it.
 
 #include <windows.h>
 #include <msi.h>
@@ -8,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/program_fixture_win32.h"
@@ -117,6 +120,22 @@ std::set<int> IconSizes(const std::wstring& exe) {
   return sizes;
 }
 
+// The program's event-log source, if registered: its message file and its event types.
+std::optional<std::pair<std::wstring, DWORD>> EventSource() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\ZANKeyboardWedge", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  wchar_t file[MAX_PATH] = {};
+  DWORD types = 0, file_bytes = sizeof file, types_bytes = sizeof types;
+  RegGetValueW(key, nullptr, L"EventMessageFile", RRF_RT_REG_SZ, nullptr, file, &file_bytes);
+  RegGetValueW(key, nullptr, L"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types, &types_bytes);
+  RegCloseKey(key);
+  return std::make_pair(std::wstring(file), types);
+}
+
 // Policy values, in the view of the registry where Group Policy writes them.
 void SetPolicy(HKEY root, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
   HKEY key;
@@ -158,6 +177,7 @@ TEST_F(InstallerTest, InstallsSilentlyAndTheInstalledProgramRunsWithItsIconUnder
   const std::wstring exe = InstalledExe();
   ASSERT_TRUE(Exists(exe));
   EXPECT_EQ(IconSizes(exe), (std::set<int>{16, 24, 32, 48}));
+  EXPECT_EQ(EventSource(), std::make_pair(exe, DWORD{7}));
   const std::vector<std::wstring> shortcuts = Shortcuts();
   ASSERT_EQ(shortcuts.size(), 1u);
   EXPECT_EQ(CompareStringOrdinal(ShortcutTarget(shortcuts[0]).c_str(), -1, exe.c_str(), -1, TRUE),
@@ -204,14 +224,20 @@ TEST_F(InstallerTest, InstallsSilentlyAndTheInstalledProgramRunsWithItsIconUnder
   ExpectShutDown(program, window, stored, false);
 }
 
-TEST_F(InstallerTest, ANewerVersionReplacesTheInstalledOneAndUninstallingLeavesTheUsersSettings) {
+TEST_F(InstallerTest, ARebuildAndANewerVersionReplaceTheInstalledOneAndUninstallingLeavesTheUsersSettings) {
   ASSERT_EQ(Msiexec(L"/i", ZAN_MSI), 0);
+  std::vector<std::wstring> before, after;
+  InstalledVersions(&before);
+  ASSERT_EQ(Msiexec(L"/i", ZAN_REBUILT_MSI), 0);
+  EXPECT_EQ(InstalledVersions(&after), std::vector<std::wstring>{Wide(ZAN_VERSION)});
+  EXPECT_NE(before, after) << "the rebuild with other files has the same ProductCode";
   ASSERT_EQ(Msiexec(L"/i", ZAN_NEXT_MSI), 0);
   EXPECT_EQ(InstalledVersions(), std::vector<std::wstring>{Wide(ZAN_NEXT_VERSION)});
   EXPECT_NE(Msiexec(L"/i", ZAN_MSI), 0) << "an older version went over a newer one";
   EXPECT_EQ(InstalledVersions(), std::vector<std::wstring>{Wide(ZAN_NEXT_VERSION)});
   EXPECT_TRUE(Exists(InstalledExe()));
   EXPECT_EQ(Shortcuts().size(), 1u);
+  EXPECT_EQ(EventSource(), std::make_pair(InstalledExe(), DWORD{7}));
 
   const StoredSettings stored =
       Settings({L"0", L"1", L"True", L"False", L"False", L"1", L"0", L"0", L"False", L"True"});
@@ -223,6 +249,7 @@ TEST_F(InstallerTest, ANewerVersionReplacesTheInstalledOneAndUninstallingLeavesT
   EXPECT_FALSE(Exists(InstalledExe()));
   EXPECT_FALSE(Exists(InstallDir()));
   EXPECT_TRUE(Shortcuts().empty());
+  EXPECT_EQ(EventSource(), std::nullopt);
   EXPECT_EQ(e2e::ReadStoredSettings(), stored);
   EXPECT_EQ(e2e::ReadRunEntry(), entry);
 }
