@@ -187,6 +187,9 @@ struct SettingsWindow::Impl {
     const int index = id - kFirstControlId;
     if (index < 0 || index >= kControlCount) return;
     const Ctl ctl = static_cast<Ctl>(index);
+    // Anyone can post WM_COMMAND with any sender handle: only the control's own window speaks
+    // for it.
+    if (from != controls[index]) return;
     // A click on a control nobody can see or use comes from another program posting the
     // notification (say, for the hidden test-mode box): not the user's.
     const LONG style = GetWindowLongW(from, GWL_STYLE);

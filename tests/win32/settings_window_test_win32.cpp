@@ -254,7 +254,8 @@ TEST_F(SettingsWindowTest, TestModeShowsTheAreaAndTypedTextReachesTheModel) {
 }
 
 // A card's data stays in the window only while the test mode shows it; another program that
-// posts a click of the hidden test-mode box finds nothing and changes nothing.
+// posts a click of the hidden test-mode box, with it, another control or nothing as the sender,
+// finds nothing and changes nothing.
 TEST_F(SettingsWindowTest, CardTextIsKeptOnlyWhileTestModeShowsIt) {
   const std::wstring track1 = L"%B4111111111111111^TEST/CARD^2512101?";
   const std::wstring track2 = L";4111111111111111=2512101?";
@@ -264,8 +265,10 @@ TEST_F(SettingsWindowTest, CardTextIsKeptOnlyWhileTestModeShowsIt) {
   EXPECT_EQ(form.Text(shell::Text1(6)), L"");
 
   HWND test_mode = Control(Ctl::chkTestmode);
-  PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(test_mode), BN_CLICKED),
-               reinterpret_cast<LPARAM>(test_mode));
+  for (HWND sender : {test_mode, Control(Ctl::chkStartup), HWND{}}) {
+    PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(test_mode), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(sender));
+  }
   shell::DoEvents();
   EXPECT_EQ(form.bTestMode, 0);
   EXPECT_FALSE(IsWindowVisible(box));
