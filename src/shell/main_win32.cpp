@@ -156,6 +156,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   void mnuSettings_Click() override { window_.Show(); }
   void mnuExit_Click() override { ExitApp(); }
   void mnuReconnect_Click() override { Reconnect(); }
+  void IconsChanged() override { if (tray_) tray_->ChangeImage(window_.SmallIcon(!health_.ready)); }
 
   // The window is being unloaded (exit command, log-off, a task manager): no card is typed any
   // more, the shut-down sequence runs, then the message loop ends.

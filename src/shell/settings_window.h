@@ -23,6 +23,9 @@ class WindowOwner {
   // The unload goes ahead (UnloadMode as for Unload); the window is destroyed afterwards.
   virtual void Form_Unload(std::int16_t /*UnloadMode*/) {}
   virtual void WindowHidden() {}  // a rule hid the window
+  // The window made its icons anew (when created, and for a new DPI): SmallIcon's earlier
+  // icons are gone.
+  virtual void IconsChanged() {}
   // Sees every message before the window does; true when it handled it (tray callbacks).
   virtual bool PreviewMessage(unsigned /*msg*/, std::uintptr_t /*wparam*/, std::intptr_t /*lparam*/) {
     return false;
@@ -66,8 +69,8 @@ class SettingsWindow : public FormView {
   HWND ControlWindow(Ctl id) const;
   // mnuPOPUP: "Settings" (the default item), a separator, "Reconnect card reader", "Exit".
   HMENU PopupMenu() const;
-  // The 16 x 16 icon, for the notification area (greyed: the card reader is not ready); the
-  // window shows the 32 x 32 one.
+  // The small icon at the window's DPI, for the notification area (greyed: the card reader is
+  // not ready); the caption shows it and the big one. Made anew when the DPI changes.
   HICON SmallIcon(bool greyed = false) const;
   // The window's dots per inch, which its layout follows.
   unsigned Dpi() const;

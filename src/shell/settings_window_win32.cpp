@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <numeric>
 #include <string>
+#include <utility>
 
 #include "platform/raii_win32.h"
 #include "shell/app_icon.h"
@@ -48,6 +49,13 @@ UINT WindowDpi(HWND hwnd) {
   static const Fn get_dpi_for_window = User32<Fn>("GetDpiForWindow");
   const UINT dpi = get_dpi_for_window ? get_dpi_for_window(hwnd) : 0;
   return dpi ? dpi : ScreenDpi();
+}
+
+// A system metric (an icon's size) at `dpi`, where Windows can tell one for another DPI.
+int MetricForDpi(int index, UINT dpi) {
+  using Fn = int(WINAPI*)(int, UINT);
+  static const Fn for_dpi = User32<Fn>("GetSystemMetricsForDpi");
+  return for_dpi ? for_dpi(index, dpi) : GetSystemMetrics(index);
 }
 
 // The window rectangle around a client area of the given size.
@@ -211,6 +219,7 @@ struct SettingsWindow::Impl {
 
   void OnDpiChanged(UINT new_dpi, const RECT* suggested) {
     dpi = new_dpi;
+    MakeIcons();
     if (controls_created) {
       MakeFont();
       Layout();
@@ -264,11 +273,23 @@ struct SettingsWindow::Impl {
     }
   }
 
+  // The caption's icons and the notification area's, at the sizes Windows gives the window's
+  // DPI. The icons made before go only once the owner has taken the new ones.
+  void MakeIcons() {
+    const int small = MetricForDpi(SM_CXSMICON, dpi);
+    UniqueIcon big(CreateAppIcon(MetricForDpi(SM_CXICON, dpi)));
+    UniqueIcon plain(CreateAppIcon(small));
+    UniqueIcon greyed(CreateAppIcon(small, true));
+    std::swap(big_icon, big);
+    std::swap(small_icon, plain);
+    std::swap(small_greyed_icon, greyed);
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+    if (owner) owner->IconsChanged();
+  }
+
   bool CreateFrame() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    big_icon.reset(CreateAppIcon(32));
-    small_icon.reset(CreateAppIcon(16));
-    small_greyed_icon.reset(CreateAppIcon(16, true));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -283,9 +304,8 @@ struct SettingsWindow::Impl {
                          CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this)) {
       return false;
     }
-    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
-    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
     dpi = WindowDpi(hwnd);
+    MakeIcons();
     CreatePopup();
 
     // Centred on the work area of the monitor the window starts on.

@@ -33,6 +33,8 @@ class TrayIcon {
   void Remove();
   // Shows another image and tip (kept for a later re-add); the tip is cut to what the area holds.
   void Change(HICON icon, const std::wstring& tip);
+  // Shows another image with the tip it has (the same image at another size).
+  void ChangeImage(HICON icon);
   bool shown() const { return shown_; }
 
   // Call for each message of the window before anything else. When the notification area has

@@ -50,6 +50,8 @@ void TrayIcon::Change(HICON icon, const std::wstring& tip) {
   Shell_NotifyIconW(NIM_MODIFY, &nid);  // a refusal leaves the old image; the next change retries
 }
 
+void TrayIcon::ChangeImage(HICON icon) { Change(icon, tip_); }
+
 bool TrayIcon::OnTaskbarCreated(unsigned message) {
   if (taskbar_created_ == 0 || message != taskbar_created_) return false;
   // The old notification area and our icon in it are gone, or there was none when the icon was
