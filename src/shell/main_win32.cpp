@@ -87,6 +87,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public reader:
   // LifecycleSteps
   bool PreviousInstance() override {
     instance_ = std::make_unique<SingleInstance>(kInstanceName);
+    if (!instance_->AlreadyRunning()) window_.MarkRunningCopy();
     return instance_->AlreadyRunning();
   }
   // Once the user has read it, the running copy's window comes forward: that is what they

@@ -55,10 +55,12 @@ class SettingsWindow : public FormView {
   // Shows the window (restored when minimised) and brings it to the front; a window that was
   // hidden opens with the focus on its first control in tab order.
   void Show();
-  // Has the settings window of another running copy of the program (in this session) show
+  // Has the settings window of the running copy of the program (in this session) show
   // itself as its "Settings" command does, to the front. False when there is none or it did not
-  // answer. The window answers such a request with its owner's mnuSettings_Click.
+  // answer. Only a window marked by MarkRunningCopy answers, with its owner's mnuSettings_Click.
   static bool ShowRunningCopy();
+  // Marks this window as the running copy's: call once this copy has passed the instance check.
+  void MarkRunningCopy();
   // An unload by the program (1), by log-off or shut-down (2) or by a task manager (3): runs
   // Form_QueryUnload, then, unless cancelled, the owner's Form_Unload and destroys the window.
   // The close box runs the same with 0. True when the window was unloaded.

@@ -19,6 +19,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"ZANKeyboardWedgeForm1";
 constexpr int kFirstControlId = 1000;
+// Set on the window of the copy that passed the instance check. A later start's frame window
+// exists before its own check, so the class alone does not tell the running copy.
+constexpr wchar_t kRunningCopyProp[] = L"ZANKeyboardWedge.RunningCopy";
 
 using platform::UniqueFont;
 using platform::UniqueIcon;
@@ -143,6 +146,7 @@ struct SettingsWindow::Impl {
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
     if (owner && owner->PreviewMessage(msg, wp, lp)) return 0;
     if (msg == ShowSettingsMessage()) {  // a second start hands the user over to this copy
+      if (!GetPropW(hwnd, kRunningCopyProp)) return FALSE;  // a start that is not running
       if (owner) owner->mnuSettings_Click();
       return TRUE;
     }
@@ -175,6 +179,7 @@ struct SettingsWindow::Impl {
       case WM_DPICHANGED: OnDpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
       case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        RemovePropW(hwnd, kRunningCopyProp);
         const LRESULT result = DefWindowProcW(hwnd, msg, wp, lp);
         hwnd = nullptr;
         controls.fill(nullptr);
@@ -460,7 +465,7 @@ bool SettingsWindow::ShowRunningCopy() {
   while ((other = FindWindowExW(nullptr, other, kClassName, nullptr)) != nullptr) {
     DWORD pid = 0;
     GetWindowThreadProcessId(other, &pid);
-    if (pid == self) continue;
+    if (pid == self || !GetPropW(other, kRunningCopyProp)) continue;
     // Windows lets only the process the user is working with bring a window to the front; this
     // one is (its user has just confirmed its message), and lends the right to the running copy.
     AllowSetForegroundWindow(pid);
@@ -470,6 +475,10 @@ bool SettingsWindow::ShowRunningCopy() {
            answer == TRUE;
   }
   return false;
+}
+
+void SettingsWindow::MarkRunningCopy() {
+  if (impl_->hwnd) SetPropW(impl_->hwnd, kRunningCopyProp, reinterpret_cast<HANDLE>(1));
 }
 
 bool SettingsWindow::Unload(std::int16_t UnloadMode) {
