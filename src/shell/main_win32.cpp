@@ -97,6 +97,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   // LifecycleSteps
   bool PreviousInstance() override {
     instance_ = std::make_unique<SingleInstance>(kInstanceName);
+    if (!instance_->AlreadyRunning()) window_.MarkRunningCopy();
     return instance_->AlreadyRunning();
   }
   // Once the user has read it, the running copy's window comes forward: that is what they
@@ -166,6 +167,9 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   void mnuExit_Click() override { ExitApp(); }
   void mnuReconnect_Click() override {
     if (!unloading_ && lifecycle_.loaded()) reader_.Reconnect();
+  }
+  void IconsChanged() override {
+    if (tray_) tray_->ChangeImage(window_.SmallIcon(!reader_.health().ready));
   }
 
   // The window is being unloaded (exit command, log-off, a task manager): no card is typed any

@@ -23,6 +23,9 @@ class WindowOwner {
   // The unload goes ahead (UnloadMode as for Unload); the window is destroyed afterwards.
   virtual void Form_Unload(std::int16_t /*UnloadMode*/) {}
   virtual void WindowHidden() {}  // a rule hid the window
+  // The window made its icons anew (when created, and for a new DPI): SmallIcon's earlier
+  // icons are gone.
+  virtual void IconsChanged() {}
   // Sees every message before the window does; true when it handled it (tray callbacks).
   virtual bool PreviewMessage(unsigned /*msg*/, std::uintptr_t /*wparam*/, std::intptr_t /*lparam*/) {
     return false;
@@ -52,10 +55,12 @@ class SettingsWindow : public FormView {
   // Shows the window (restored when minimised) and brings it to the front; a window that was
   // hidden opens with the focus on its first control in tab order.
   void Show();
-  // Has the settings window of another running copy of the program (in this session) show
+  // Has the settings window of the running copy of the program (in this session) show
   // itself as its "Settings" command does, to the front. False when there is none or it did not
-  // answer. The window answers such a request with its owner's mnuSettings_Click.
+  // answer. Only a window marked by MarkRunningCopy answers, with its owner's mnuSettings_Click.
   static bool ShowRunningCopy();
+  // Marks this window as the running copy's: call once this copy has passed the instance check.
+  void MarkRunningCopy();
   // An unload by the program (1), by log-off or shut-down (2) or by a task manager (3): runs
   // Form_QueryUnload, then, unless cancelled, the owner's Form_Unload and destroys the window.
   // The close box runs the same with 0. True when the window was unloaded.
@@ -66,8 +71,8 @@ class SettingsWindow : public FormView {
   HWND ControlWindow(Ctl id) const;
   // mnuPOPUP: "Settings" (the default item), a separator, "Reconnect card reader", "Exit".
   HMENU PopupMenu() const;
-  // The 16 x 16 icon, for the notification area (greyed: the card reader is not ready); the
-  // window shows the 32 x 32 one.
+  // The small icon at the window's DPI, for the notification area (greyed: the card reader is
+  // not ready); the caption shows it and the big one. Made anew when the DPI changes.
   HICON SmallIcon(bool greyed = false) const;
   // The window's dots per inch, which its layout follows.
   unsigned Dpi() const;

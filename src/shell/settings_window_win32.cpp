@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <numeric>
 #include <string>
+#include <utility>
 
 #include "platform/raii_win32.h"
 #include "shell/app_icon.h"
@@ -18,6 +19,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"ZANKeyboardWedgeForm1";
 constexpr int kFirstControlId = 1000;
+// Set on the window of the copy that passed the instance check. A later start's frame window
+// exists before its own check, so the class alone does not tell the running copy.
+constexpr wchar_t kRunningCopyProp[] = L"ZANKeyboardWedge.RunningCopy";
 
 using platform::UniqueFont;
 using platform::UniqueIcon;
@@ -48,6 +52,13 @@ UINT WindowDpi(HWND hwnd) {
   static const Fn get_dpi_for_window = User32<Fn>("GetDpiForWindow");
   const UINT dpi = get_dpi_for_window ? get_dpi_for_window(hwnd) : 0;
   return dpi ? dpi : ScreenDpi();
+}
+
+// A system metric (an icon's size) at `dpi`, where Windows can tell one for another DPI.
+int MetricForDpi(int index, UINT dpi) {
+  using Fn = int(WINAPI*)(int, UINT);
+  static const Fn for_dpi = User32<Fn>("GetSystemMetricsForDpi");
+  return for_dpi ? for_dpi(index, dpi) : GetSystemMetrics(index);
 }
 
 // The window rectangle around a client area of the given size.
@@ -135,6 +146,7 @@ struct SettingsWindow::Impl {
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp) {
     if (owner && owner->PreviewMessage(msg, wp, lp)) return 0;
     if (msg == ShowSettingsMessage()) {  // a second start hands the user over to this copy
+      if (!GetPropW(hwnd, kRunningCopyProp)) return FALSE;  // a start that is not running
       if (owner) owner->mnuSettings_Click();
       return TRUE;
     }
@@ -167,6 +179,7 @@ struct SettingsWindow::Impl {
       case WM_DPICHANGED: OnDpiChanged(LOWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
       case WM_NCDESTROY: {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        RemovePropW(hwnd, kRunningCopyProp);
         const LRESULT result = DefWindowProcW(hwnd, msg, wp, lp);
         hwnd = nullptr;
         controls.fill(nullptr);
@@ -187,6 +200,9 @@ struct SettingsWindow::Impl {
     const int index = id - kFirstControlId;
     if (index < 0 || index >= kControlCount) return;
     const Ctl ctl = static_cast<Ctl>(index);
+    // Anyone can post WM_COMMAND with any sender handle: only the control's own window speaks
+    // for it.
+    if (from != controls[index]) return;
     // A click on a control nobody can see or use comes from another program posting the
     // notification (say, for the hidden test-mode box): not the user's.
     const LONG style = GetWindowLongW(from, GWL_STYLE);
@@ -208,6 +224,7 @@ struct SettingsWindow::Impl {
 
   void OnDpiChanged(UINT new_dpi, const RECT* suggested) {
     dpi = new_dpi;
+    MakeIcons();
     if (controls_created) {
       MakeFont();
       Layout();
@@ -261,11 +278,23 @@ struct SettingsWindow::Impl {
     }
   }
 
+  // The caption's icons and the notification area's, at the sizes Windows gives the window's
+  // DPI. The icons made before go only once the owner has taken the new ones.
+  void MakeIcons() {
+    const int small = MetricForDpi(SM_CXSMICON, dpi);
+    UniqueIcon big(CreateAppIcon(MetricForDpi(SM_CXICON, dpi)));
+    UniqueIcon plain(CreateAppIcon(small));
+    UniqueIcon greyed(CreateAppIcon(small, true));
+    std::swap(big_icon, big);
+    std::swap(small_icon, plain);
+    std::swap(small_greyed_icon, greyed);
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+    if (owner) owner->IconsChanged();
+  }
+
   bool CreateFrame() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    big_icon.reset(CreateAppIcon(32));
-    small_icon.reset(CreateAppIcon(16));
-    small_greyed_icon.reset(CreateAppIcon(16, true));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -280,9 +309,8 @@ struct SettingsWindow::Impl {
                          CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this)) {
       return false;
     }
-    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
-    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
     dpi = WindowDpi(hwnd);
+    MakeIcons();
     CreatePopup();
 
     // Centred on the work area of the monitor the window starts on.
@@ -437,7 +465,7 @@ bool SettingsWindow::ShowRunningCopy() {
   while ((other = FindWindowExW(nullptr, other, kClassName, nullptr)) != nullptr) {
     DWORD pid = 0;
     GetWindowThreadProcessId(other, &pid);
-    if (pid == self) continue;
+    if (pid == self || !GetPropW(other, kRunningCopyProp)) continue;
     // Windows lets only the process the user is working with bring a window to the front; this
     // one is (its user has just confirmed its message), and lends the right to the running copy.
     AllowSetForegroundWindow(pid);
@@ -447,6 +475,10 @@ bool SettingsWindow::ShowRunningCopy() {
            answer == TRUE;
   }
   return false;
+}
+
+void SettingsWindow::MarkRunningCopy() {
+  if (impl_->hwnd) SetPropW(impl_->hwnd, kRunningCopyProp, reinterpret_cast<HANDLE>(1));
 }
 
 bool SettingsWindow::Unload(std::int16_t UnloadMode) {

@@ -33,6 +33,8 @@ class TrayIcon {
   void Remove();
   // Shows another image and tip (kept for a later re-add); the tip is cut to what the area holds.
   void Change(HICON icon, const std::wstring& tip);
+  // Shows another image with the tip it has (the same image at another size).
+  void ChangeImage(HICON icon);
   // A balloon by the icon, once: `title` and `text`, with the warning sign when `warning`. It
   // respects the user's quiet hours; nothing when the icon is not shown.
   void Notify(const std::wstring& title, const std::wstring& text, bool warning);

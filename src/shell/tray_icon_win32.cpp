@@ -50,6 +50,8 @@ void TrayIcon::Change(HICON icon, const std::wstring& tip) {
   Shell_NotifyIconW(NIM_MODIFY, &nid);  // a refusal leaves the old image; the next change retries
 }
 
+void TrayIcon::ChangeImage(HICON icon) { Change(icon, tip_); }
+
 void TrayIcon::Notify(const std::wstring& title, const std::wstring& text, bool warning) {
   if (!shown_) return;
   NOTIFYICONDATAW nid = IconData(window_, icon_, tip_);

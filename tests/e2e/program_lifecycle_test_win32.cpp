@@ -169,18 +169,20 @@ TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
   const std::size_t icons = e2e::TrayIconWindows().size();
   const std::size_t first_journal = program.Journal().size();
 
+  auto box_of = [](const Program& start) {  // its "Already Running" box, once shown
+    HWND box = nullptr;
+    e2e::WaitFor([&] {
+      for (HWND w : e2e::WindowsOf(start.pid(), L"#32770", L"ZAN Keyboard Wedge")) {
+        if (IsWindowVisible(w)) box = w;
+      }
+      return box != nullptr;
+    }, 15000);
+    return box;
+  };
   Program second;
   ASSERT_TRUE(second.Start());
-  HWND box = nullptr;
-  ASSERT_TRUE(e2e::WaitFor(
-      [&] {
-        for (HWND w : e2e::WindowsOf(second.pid(), L"#32770", L"ZAN Keyboard Wedge")) {
-          if (IsWindowVisible(w)) box = w;
-        }
-        return box != nullptr;
-      },
-      15000))
-      << "no \"Already Running\" box";
+  HWND box = box_of(second);
+  ASSERT_NE(box, nullptr) << "no \"Already Running\" box";
   const std::vector<std::wstring> texts = e2e::ChildTexts(box, L"Static");
   EXPECT_NE(std::find(texts.begin(), texts.end(), L"Already Running"), texts.end());
   EXPECT_EQ(e2e::ChildTexts(box, L"Button"), std::vector<std::wstring>{L"OK"});
@@ -192,6 +194,14 @@ TEST_F(ProgramLifecycle, ASecondStartSaysAlreadyRunningAndLeavesTheFirstAlone) {
     EXPECT_FALSE(e2e::TrayIconShown(w));
   }
   EXPECT_EQ(e2e::TrayIconWindows().size(), icons);
+
+  // Meanwhile a third start brings the running copy forward, not the second, whose window exists.
+  Program third;
+  ASSERT_TRUE(third.Start());
+  PostMessageW(e2e::ChildWithText(box_of(third), L"Button", L"OK"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(third.WaitExit(10000).has_value());
+  EXPECT_TRUE(e2e::WaitFor([&] { return GetForegroundWindow() == window; }, 5000));
+  EXPECT_FALSE(IsWindowVisible(second.Window())) << "the second start's window came forward";
 
   PostMessageW(e2e::ChildWithText(box, L"Button", L"OK"), BM_CLICK, 0, 0);
   ASSERT_TRUE(second.WaitExit(10000).has_value()) << "the second start did not end after OK";

@@ -153,17 +153,29 @@ TEST_F(SettingsWindowTest, EveryCaptionedControlIsThereWithItsKindPlaceAndFont) 
   }
 }
 
-// The check mark's width at a scale, as the system sizes it.
-int CheckMarkWidth(UINT dpi) {
+// A metric (the check mark's width, an icon's size) at a scale, as the system sizes it.
+int MetricAt(int index, UINT dpi) {
   using Fn = int(WINAPI*)(int, UINT);
   const auto for_dpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
-  return for_dpi ? for_dpi(SM_CXMENUCHECK, dpi) : MulDiv(GetSystemMetrics(SM_CXMENUCHECK), dpi, 96);
+  return for_dpi ? for_dpi(index, dpi) : MulDiv(GetSystemMetrics(index), dpi, 96);
+}
+
+// A square icon's size; -1 for any other, 0 for none.
+int IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return 0;
+  BITMAP bm{};
+  GetObjectW(info.hbmColor, sizeof bm, &bm);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bm.bmWidth == bm.bmHeight ? bm.bmWidth : -1;
 }
 
 // At every scale Windows offers, each caption in a frame, measured with the font the window uses
-// there, fits beside its check mark, and its control lies inside the frame's border.
-TEST_F(SettingsWindowTest, EveryCaptionFitsItsControlAndFrameAtEveryScale) {
+// there, fits beside its check mark, and its control lies inside the frame's border; the
+// caption's icons and the notification area's, plain and greyed, have that scale's sizes.
+TEST_F(SettingsWindowTest, EveryCaptionFitsAndEveryIconIsSizedAtEveryScale) {
   for (UINT dpi : {96u, 144u, 192u, 288u}) {
     // What Windows sends when the window moves to a monitor of another scale.
     RECT suggested;
@@ -171,6 +183,12 @@ TEST_F(SettingsWindowTest, EveryCaptionFitsItsControlAndFrameAtEveryScale) {
     SendMessageW(window.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                  reinterpret_cast<LPARAM>(&suggested));
     ASSERT_EQ(window.Dpi(), dpi);
+    const auto big = reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(IconSize(big), MetricAt(SM_CXICON, dpi)) << dpi << " dpi";
+    for (HICON small : {reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, ICON_SMALL, 0)),
+                        window.SmallIcon(), window.SmallIcon(true)}) {
+      EXPECT_EQ(IconSize(small), MetricAt(SM_CXSMICON, dpi)) << dpi << " dpi";
+    }
     for (const shell::ControlDesign& design : shell::kControls) {
       if (design.container == Ctl::None) continue;
       SCOPED_TRACE(testing::Message() << dpi << " dpi, " << Name(design.id));
@@ -182,7 +200,7 @@ TEST_F(SettingsWindowTest, EveryCaptionFitsItsControlAndFrameAtEveryScale) {
       GetCharWidth32W(dc, L'0', L'0', &digit);
       RECT client;
       GetClientRect(control, &client);
-      const int room = client.right - CheckMarkWidth(dpi) - digit / 2;
+      const int room = client.right - MetricAt(SM_CXMENUCHECK, dpi) - digit / 2;
       RECT text{0, 0, room, 0};
       const bool wraps = (GetWindowLongW(control, GWL_STYLE) & BS_MULTILINE) != 0;
       DrawTextW(dc, design.caption, -1, &text,
@@ -254,7 +272,8 @@ TEST_F(SettingsWindowTest, TestModeShowsTheAreaAndTypedTextReachesTheModel) {
 }
 
 // A card's data stays in the window only while the test mode shows it; another program that
-// posts a click of the hidden test-mode box finds nothing and changes nothing.
+// posts a click of the hidden test-mode box, with it, another control or nothing as the sender,
+// finds nothing and changes nothing.
 TEST_F(SettingsWindowTest, CardTextIsKeptOnlyWhileTestModeShowsIt) {
   const std::wstring track1 = L"%B4111111111111111^TEST/CARD^2512101?";
   const std::wstring track2 = L";4111111111111111=2512101?";
@@ -264,8 +283,10 @@ TEST_F(SettingsWindowTest, CardTextIsKeptOnlyWhileTestModeShowsIt) {
   EXPECT_EQ(form.Text(shell::Text1(6)), L"");
 
   HWND test_mode = Control(Ctl::chkTestmode);
-  PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(test_mode), BN_CLICKED),
-               reinterpret_cast<LPARAM>(test_mode));
+  for (HWND sender : {test_mode, Control(Ctl::chkStartup), HWND{}}) {
+    PostMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(test_mode), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(sender));
+  }
   shell::DoEvents();
   EXPECT_EQ(form.bTestMode, 0);
   EXPECT_FALSE(IsWindowVisible(box));
@@ -535,16 +556,7 @@ TEST_F(SettingsWindowTest, PopupMenuAndIcons) {
   EXPECT_EQ(owner.exits, 1);
 
   for (auto [which, size] : {std::pair<WPARAM, LONG>{ICON_BIG, 32}, {ICON_SMALL, 16}}) {
-    HICON icon = reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, which, 0));
-    ASSERT_NE(icon, nullptr);
-    ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(icon, &info));
-    BITMAP bm{};
-    GetObjectW(info.hbmColor, sizeof bm, &bm);
-    EXPECT_EQ(bm.bmWidth, size);
-    EXPECT_EQ(bm.bmHeight, size);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    EXPECT_EQ(IconSize(reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, which, 0))), size);
   }
   EXPECT_EQ(window.SmallIcon(),
             reinterpret_cast<HICON>(SendMessageW(window.hwnd(), WM_GETICON, ICON_SMALL, 0)));
