@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the settings window, as Wine draws it on a virtual display, at
+# Takes the guides' pictures of the settings window, as Wine draws it on a virtual display, at
 # 100 % and 150 % scaling: docs/settings-100.png and docs/settings-150.png; at 100 %, the window
 # after the Enter choice was made with the keyboard: docs/settings-keyboard.png; and at 100 % with
 # four settings locked by Group Policy: docs/settings-policy.png.

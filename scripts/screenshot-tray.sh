@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the program's icon in the notification area, as Wine draws it on
+# Takes the guides' pictures of the program's icon in the notification area, as Wine draws it on
 # a virtual display: with a card reader that is not there (greyed icon, its tip showing), its
 # menu, and, after "Reconnect card reader" with the reader there, the ready icon and its tip:
 # docs/tray-not-ready.png, docs/tray-menu.png, docs/tray-ready.png. It uses the project's Wine

@@ -1,5 +1,5 @@
 // Shows the settings window as the program does at start, with the stored settings and the
-// policies, for a look at it and for the README's screenshots. Ends when the window hides or
+// policies, for a look at it and for the guides' screenshots. Ends when the window hides or
 // "Exit" is chosen.
 //   zan_settings_demo [--test-mode] [--quit-after MILLISECONDS]
 #include <windows.h>
