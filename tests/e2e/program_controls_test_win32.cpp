@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -19,41 +20,30 @@ namespace {
 
 using e2e::Card;
 
-// Undoes what a test changed, when it ends.
-class Undo {
- public:
-  explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
-  ~Undo() { undo_(); }
-  Undo(const Undo&) = delete;
-  Undo& operator=(const Undo&) = delete;
-
- private:
-  std::function<void()> undo_;
-};
-
-void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text) {
-  RegSetKeyValueW(root, key.c_str(), name, REG_SZ, text.c_str(),
-                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+// Runs `undo` when the last copy goes; an empty one stands for nothing to undo.
+using Undo = std::shared_ptr<int>;
+Undo OnExit(std::function<void()> undo) {
+  return Undo(new int, [undo](int* p) { delete p; undo(); });
 }
 
-std::wstring GetText(HKEY root, const std::wstring& key) {
-  wchar_t text[256] = {};
-  DWORD size = sizeof text;
-  RegGetValueW(root, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &size);
-  return text;
-}
-
-// Takes MSRLib.MSR's registration away, as on a till with only the common control objects; the
-// undo puts it back.
-std::function<void()> HideMsrLib() {
+// Takes MSRLib.MSR's registration away, as on a till with only the common control objects, and
+// puts it back when the result goes; nothing when it was not registered.
+Undo HideMsrLib() {
   const std::wstring key = L"Software\\Classes\\MSRLib.MSR";
-  const std::wstring description = GetText(HKEY_LOCAL_MACHINE, key);
-  const std::wstring clsid = GetText(HKEY_LOCAL_MACHINE, key + L"\\CLSID");
-  if (clsid.empty() || RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()) != ERROR_SUCCESS) return {};
-  return [=] {
-    SetText(HKEY_LOCAL_MACHINE, key, nullptr, description);
-    SetText(HKEY_LOCAL_MACHINE, key + L"\\CLSID", nullptr, clsid);
+  auto get = [](const std::wstring& k) {
+    wchar_t text[256] = {};
+    DWORD size = sizeof text;
+    RegGetValueW(HKEY_LOCAL_MACHINE, k.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &size);
+    return std::wstring(text);
   };
+  const std::wstring description = get(key), clsid = get(key + L"\\CLSID");
+  if (clsid.empty() || RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()) != ERROR_SUCCESS) return {};
+  return OnExit([=] {
+    for (const auto& [k, text] : {std::pair{key, description}, std::pair{key + L"\\CLSID", clsid}}) {
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, k.c_str(), nullptr, REG_SZ, text.c_str(),
+                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+  });
 }
 
 struct ControlCase {
@@ -91,9 +81,8 @@ class ReaderControls : public e2e::CardTypingTest,
 
 TEST_P(ReaderControls, TypeEveryCardExactlyWithOnePairOfSentinels) {
   const ControlCase& c = GetParam();
-  std::function<void()> show_msrlib = c.msrlib_registered ? [] {} : HideMsrLib();
-  ASSERT_TRUE(show_msrlib);
-  const Undo undo_hide(show_msrlib);
+  const Undo show_msrlib = c.msrlib_registered ? OnExit([] {}) : HideMsrLib();
+  ASSERT_TRUE(show_msrlib) << "MSRLib.MSR is not registered";
   SetReaderControlPolicy(c.policy);
   // The helper's folder on PATH, as reader software puts its own.
   std::vector<wchar_t> path(32767);
@@ -102,7 +91,7 @@ TEST_P(ReaderControls, TypeEveryCardExactlyWithOnePairOfSentinels) {
   if (c.helper_on_path) {
     SetEnvironmentVariableW(L"PATH", (type_target::WinePath(ZAN_SIM_HELPER_DIR) + L";" + old_path).c_str());
   }
-  const Undo undo_path([&] { SetEnvironmentVariableW(L"PATH", old_path.c_str()); });
+  const Undo put_path_back = OnExit([&] { SetEnvironmentVariableW(L"PATH", old_path.c_str()); });
 
   // Sentinels, an Enter after the card, every track.
   const e2e::StoredSettings settings =

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,7 +26,7 @@ class ReaderLife : public e2e::CardTypingTest {
     const std::vector<std::string> journal = program.Journal();
     return static_cast<int>(std::count(journal.begin(), journal.end(), line));
   }
-  std::ptrdiff_t Position(const std::string& line) {
+  std::ptrdiff_t Position(const std::string& line) {  // the journal's size when it is not there
     const std::vector<std::string> journal = program.Journal();
     return std::find(journal.begin(), journal.end(), line) - journal.begin();
   }
@@ -50,8 +49,6 @@ struct WhileOpenWaits {
   LPARAM lparam;
   bool ends;  // the program is asked to end
 };
-
-void PrintTo(const WhileOpenWaits& c, std::ostream* os) { *os << c.name; }
 
 class ReaderLifeWhileOpenWaits : public ReaderLife,
                                  public ::testing::WithParamInterface<WhileOpenWaits> {};
@@ -103,8 +100,6 @@ struct Unplugged {
   const char* first_open;
 };
 
-void PrintTo(const Unplugged& c, std::ostream* os) { *os << c.name; }
-
 class ReaderLifeUnplugged : public ReaderLife, public ::testing::WithParamInterface<Unplugged> {};
 
 // The reader is unplugged and plugged in again, after which its service object needs Close and
@@ -123,13 +118,6 @@ TEST_P(ReaderLifeUnplugged, TheNextCardIsTypedOnceTheReaderIsBack) {
   if (c.device_changes) SendMessageW(window, WM_DEVICECHANGE, 0x0007, 0);
   ExpectCardTypedOnceTaken();
   EXPECT_GE(Count(c.first_open), 2);
-
-  // A reader that works, and can tell, is left alone by later announcements.
-  if (std::string(c.name) == "MsrLibCannotTell") return;
-  const int opens = Count(c.first_open);
-  SendMessageW(window, WM_DEVICECHANGE, 0x0007, 0);
-  Sleep(3500);
-  EXPECT_EQ(Count(c.first_open), opens);
 }
 
 INSTANTIATE_TEST_SUITE_P(

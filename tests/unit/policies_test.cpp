@@ -3,10 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/form_model.h"
@@ -189,27 +189,16 @@ TEST(Policies, TheUserCannotChangeALockedChoiceNorCanTheTrackSentinelRule) {
 // The reader control a policy names: the machine's wins, and a text that is no programmatic
 // identifier is ignored as if absent (the usual controls are tried then).
 TEST(Policies, ReaderControlIsAProgIdFromTheMachineElseTheUser) {
-  struct Case {
-    const wchar_t* machine;  // nullptr: absent
-    const wchar_t* user;
-    std::optional<std::wstring> control;
-  };
-  const Case cases[] = {
-      {nullptr, nullptr, std::nullopt},
-      {L"Acme.MSR.2", L"OPOS.MSR", L"Acme.MSR.2"},
-      {nullptr, L"OPOS.MSR", L"OPOS.MSR"},
-      {L"", L"OPOS.MSR", L"OPOS.MSR"},
-      {L"OPOS MSR", nullptr, std::nullopt},
-      {L"1OPOS.MSR", nullptr, std::nullopt},
-      {L"C:\\evil.dll", nullptr, std::nullopt},
-      {L"A234567890123456789012345678901234567890", nullptr, std::nullopt},
-  };
-  for (const Case& c : cases) {
+  const std::vector<std::tuple<const wchar_t*, const wchar_t*, std::optional<std::wstring>>> cases = {
+      {L"Acme.MSR.2", L"OPOS.MSR", L"Acme.MSR.2"}, {L"", L"OPOS.MSR", L"OPOS.MSR"},
+      {L"OPOS MSR", nullptr, std::nullopt},        {L"1OPOS.MSR", nullptr, std::nullopt},
+      {L"C:\\x.dll", nullptr, std::nullopt},
+      {L"A234567890123456789012345678901234567890", nullptr, std::nullopt}};
+  for (const auto& [machine, user, control] : cases) {
     FakePolicies policies;
-    if (c.machine) policies.machine_texts[settings::kReaderControlPolicy] = c.machine;
-    if (c.user) policies.user_texts[settings::kReaderControlPolicy] = c.user;
-    EXPECT_EQ(settings::ReadReaderControlPolicy(policies), c.control)
-        << (c.machine ? std::string(c.machine, c.machine + wcslen(c.machine)) : "-");
+    policies.machine_texts[settings::kReaderControlPolicy] = machine;
+    if (user) policies.user_texts[settings::kReaderControlPolicy] = user;
+    EXPECT_EQ(settings::ReadReaderControlPolicy(policies), control) << machine;
   }
 }
 

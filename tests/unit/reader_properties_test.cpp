@@ -1,11 +1,7 @@
 #include "reader/properties.h"
-#include "reader/reader_control.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "unit/fakes.h"
 
@@ -55,34 +51,6 @@ TEST(ReaderProperties, NarrowingKeepsCodesAndMarksTheUnstorable) {
   EXPECT_EQ(reader::NarrowCode(65536 + 101), reader::kUnreadableCode);
   EXPECT_EQ(reader::NarrowCode(-32769), reader::kUnreadableCode);
   EXPECT_EQ(reader::NarrowCode(std::nullopt), reader::kUnreadableCode);
-}
-
-// MSRLib.MSR is called by the numbers the program knows and asked by name only for what it has
-// no number for; any other control is asked for each member by its OPOS name, once, and is never
-// sent the member without an OPOS name.
-TEST(ReaderProperties, MembersAreFoundByNumberOnMsrLibAndByNameElsewhere) {
-  std::vector<std::wstring> asked;
-  auto lookup = [&](const wchar_t* name) -> std::optional<std::int32_t> {
-    asked.push_back(name);
-    if (std::wstring(name) == L"Open") return 37;
-    if (std::wstring(name) == L"CapPowerReporting") return 12;
-    return std::nullopt;
-  };
-  reader::ControlNumbering fixed(reader::HasFixedNumbers(L"msrlib.msr.1"), lookup);
-  EXPECT_EQ(fixed.Find(DispId::Open), 34);
-  EXPECT_EQ(fixed.Find(DispId::NumericSetting), 46);
-  EXPECT_EQ(fixed.Find(DispId::CapPowerReporting), 12);
-  EXPECT_EQ(asked, std::vector<std::wstring>{L"CapPowerReporting"});
-
-  asked.clear();
-  reader::ControlNumbering by_name(reader::HasFixedNumbers(L"OPOS.MSR"), lookup);
-  EXPECT_EQ(by_name.Find(DispId::Open), 37);
-  EXPECT_EQ(by_name.Find(DispId::Open), 37);
-  EXPECT_EQ(by_name.Find(DispId::ClaimDevice), std::nullopt);
-  EXPECT_EQ(by_name.Find(DispId::ClaimDevice), std::nullopt);
-  EXPECT_EQ(by_name.Find(DispId::NumericSetting), std::nullopt);
-  EXPECT_EQ(asked, (std::vector<std::wstring>{L"Open", L"ClaimDevice"}));
-  EXPECT_FALSE(reader::HasFixedNumbers(L"MSRLib.MSRX"));
 }
 
 }  // namespace
