@@ -44,6 +44,11 @@ const KnownCode* Find(std::int32_t code) {
 // errors: after a 114 the name already kept is left as it is for these.
 bool IsStripeErrorCode(std::int16_t ext) { return ext >= 201 && ext <= 204; }
 
+// True when a call was made and the reader's result code says it took it.
+bool Took(ReaderDispatch& msr, bool called) {
+  return called && GetInt(msr, DispId::ResultCode).value_or(-1) == kOposSuccess;
+}
+
 // The stop sequence looks at no outcome.
 void Ignore(bool) {}
 
@@ -107,8 +112,7 @@ void ReaderSession::AskForDecodedTracks(ReaderDispatch& msr) {
   const std::pair<DispId, bool> settings[] = {
       {DispId::DecodeData, true}, {DispId::ParseDecodeData, true}, {DispId::TransmitSentinels, false}};
   for (const auto& [id, value] : settings) {
-    const bool called = msr.Put(id, value);
-    if (!called || GetInt(msr, DispId::ResultCode).value_or(-1) != kOposSuccess) refused_.push_back(id);
+    if (!Took(msr, msr.Put(id, value))) refused_.push_back(id);
   }
   // A service object that keeps sending the sentinels has them taken off each track before typing.
   const std::optional<std::int32_t> transmitted = GetInt(msr, DispId::TransmitSentinels);
@@ -119,17 +123,14 @@ void ReaderSession::AskForPowerReports(ReaderDispatch& msr) {
   constexpr std::int32_t kPowerNotifyEnabled = 1;
   const std::optional<std::int32_t> capability = GetInt(msr, DispId::CapPowerReporting);
   if (!capability || *capability == 0) return;  // OPOS_PR_NONE
-  power_reported_ = msr.Put(DispId::PowerNotify, kPowerNotifyEnabled) &&
-                    GetInt(msr, DispId::ResultCode).value_or(-1) == kOposSuccess;
+  power_reported_ = Took(msr, msr.Put(DispId::PowerNotify, kPowerNotifyEnabled));
 }
 
 ReaderCheck ReaderSession::Check(ReaderDispatch& msr) {
   constexpr std::int32_t kInternalCheck = 1, kIllegal = 106, kStateClosed = 1, kStateError = 4;
   if (power_reported_) {
     const std::optional<std::int32_t> power = GetInt(msr, DispId::PowerState);
-    if (power && (*power == kPowerOff || *power == kPowerOffline || *power == kPowerOffOffline)) {
-      return ReaderCheck::Broken;
-    }
+    if (power && IsPowerLost(*power)) return ReaderCheck::Broken;
   }
   if (msr.Call(DispId::CheckHealth, {kInternalCheck})) {
     const std::int32_t code = GetInt(msr, DispId::ResultCode).value_or(-1);

@@ -76,6 +76,9 @@ inline constexpr std::int32_t kPowerOnline = 2001;
 inline constexpr std::int32_t kPowerOff = 2002;
 inline constexpr std::int32_t kPowerOffline = 2003;
 inline constexpr std::int32_t kPowerOffOffline = 2004;
+constexpr bool IsPowerLost(std::int32_t power) {
+  return power == kPowerOff || power == kPowerOffline || power == kPowerOffOffline;
+}
 
 // The OPOS name of a result code from 0 and 101 to 113, or nullptr for any other code.
 const wchar_t* ResultCodeName(std::int32_t code);

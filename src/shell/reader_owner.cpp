@@ -193,9 +193,7 @@ void ReaderOwner::OnStatusUpdateEvent(std::int32_t data) {
     if (std::exchange(power_lost_, false)) Request(Work::Reconnect);
     return;
   }
-  if (data != reader::kPowerOff && data != reader::kPowerOffline && data != reader::kPowerOffOffline) {
-    return;
-  }
+  if (!reader::IsPowerLost(data)) return;
   power_lost_ = true;
   reader::ReaderHealth lost;
   lost.state = reader::ReaderState::PowerLost;
