@@ -388,13 +388,8 @@ void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
 }
 
 void ProgramTest::SetReaderControlPolicy(const wchar_t* prog_id) {
-  if (!prog_id) {
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kPolicyKey, L"ReaderControl");
-    return;
-  }
-  const std::wstring text = prog_id;
-  RegSetKeyValueW(HKEY_CURRENT_USER, kPolicyKey, L"ReaderControl", REG_SZ, text.c_str(),
-                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  if (prog_id) WriteText(kPolicyKey, L"ReaderControl", prog_id);
+  else DeleteValue(kPolicyKey, L"ReaderControl");
 }
 
 void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSettings& saved,

@@ -64,15 +64,7 @@ TEST_P(ReaderLifeWhileOpenWaits, NothingStopsTheReaderInsideItsCall) {
   HWND window = program.Window();
   ASSERT_TRUE(e2e::WaitFor([&] { return Count(open) == 1; }, 10000));
   ASSERT_EQ(Count("returned 37"), 0) << "Open returned too soon for the test";
-  if (c.message == WM_ENDSESSION) {
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, c.lparam, SMTO_NORMAL, 10000,
-                                    &answer));
-    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
-    EXPECT_TRUE(SendMessageTimeoutW(window, c.message, c.wparam, c.lparam, SMTO_NORMAL, 10000, &answer));
-  } else {
-    PostMessageW(window, c.message, c.wparam, c.lparam);
-  }
+  PostMessageW(window, c.message, c.wparam, c.lparam);
   if (c.ends) {
     ExpectShutDown(program, window, kSettings, false, true);
     EXPECT_LT(Position("returned 37"), Position("call 35"));
@@ -104,8 +96,7 @@ class ReaderLifeUnplugged : public ReaderLife, public ::testing::WithParamInterf
 
 // The reader is unplugged and plugged in again, after which its service object needs Close and
 // Open. A reader that reports its power says so; for one that does not, Windows' device
-// announcements make the program look, and a reader that cannot tell is started again after
-// the quiet time. Either way the next card is typed, once.
+// announcements make the program look. Either way the next card is typed, once.
 TEST_P(ReaderLifeUnplugged, TheNextCardIsTypedOnceTheReaderIsBack) {
   const Unplugged& c = GetParam();
   SetReaderControlPolicy(c.control);
@@ -124,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     Readers, ReaderLifeUnplugged,
     ::testing::Values(
         Unplugged{"OposReportingPower", L"OPOS.MSR", {"power"}, false, "call 37 \"ZANKeyboardWedge\""},
-        Unplugged{"OposWithoutPowerReports", L"OPOS.MSR", {}, true, "call 37 \"ZANKeyboardWedge\""},
-        Unplugged{"MsrLibCannotTell", nullptr, {}, true, "call 34 \"ZANKeyboardWedge\""}),
+        Unplugged{"OposWithoutPowerReports", L"OPOS.MSR", {}, true, "call 37 \"ZANKeyboardWedge\""}),
     [](const ::testing::TestParamInfo<Unplugged>& info) { return std::string(info.param.name); });
 
 }  // namespace

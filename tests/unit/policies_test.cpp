@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "shell/form_model.h"
@@ -187,17 +187,15 @@ TEST(Policies, TheUserCannotChangeALockedChoiceNorCanTheTrackSentinelRule) {
 }
 
 // The reader control a policy names: the machine's wins, and a text that is no programmatic
-// identifier is ignored as if absent (the usual controls are tried then).
+// identifier is ignored as if absent.
 TEST(Policies, ReaderControlIsAProgIdFromTheMachineElseTheUser) {
-  const std::vector<std::tuple<const wchar_t*, const wchar_t*, std::optional<std::wstring>>> cases = {
-      {L"Acme.MSR.2", L"OPOS.MSR", L"Acme.MSR.2"}, {L"", L"OPOS.MSR", L"OPOS.MSR"},
-      {L"OPOS MSR", nullptr, std::nullopt},        {L"1OPOS.MSR", nullptr, std::nullopt},
-      {L"C:\\x.dll", nullptr, std::nullopt},
-      {L"A234567890123456789012345678901234567890", nullptr, std::nullopt}};
-  for (const auto& [machine, user, control] : cases) {
+  for (const auto& [machine, control] : std::vector<std::pair<const wchar_t*, std::wstring>>{
+           {L"Acme.MSR.2", L"Acme.MSR.2"}, {L"", L"OPOS.MSR"}, {L"OPOS MSR", L"OPOS.MSR"},
+           {L"1OPOS.MSR", L"OPOS.MSR"}, {L"C:\\x.dll", L"OPOS.MSR"},
+           {L"A234567890123456789012345678901234567890", L"OPOS.MSR"}}) {
     FakePolicies policies;
     policies.machine_texts[settings::kReaderControlPolicy] = machine;
-    if (user) policies.user_texts[settings::kReaderControlPolicy] = user;
+    policies.user_texts[settings::kReaderControlPolicy] = L"OPOS.MSR";
     EXPECT_EQ(settings::ReadReaderControlPolicy(policies), control) << machine;
   }
 }
