@@ -97,8 +97,9 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   // LifecycleSteps
   bool PreviousInstance() override {
     instance_ = std::make_unique<SingleInstance>(kInstanceName);
-    if (!instance_->AlreadyRunning()) window_.MarkRunningCopy();
-    return instance_->AlreadyRunning();
+    const bool running = instance_->AlreadyRunning();
+    if (!running) window_.MarkRunningCopy();
+    return running;
   }
   // Once the user has read it, the running copy's window comes forward: that is what they
   // started the program for.
