@@ -187,9 +187,36 @@ bool DefaultSource(ITypeInfo* coclass, IID& iid) {
   return false;
 }
 
+// The type library the control's own type information comes from, if it has one.
+ComPtr<ITypeLib> TypeLibrary(IDispatch* control) {
+  ComPtr<ITypeInfo> dispatch_info;
+  ComPtr<ITypeLib> library;
+  UINT index = 0;
+  if (FAILED(control->GetTypeInfo(0, LOCALE_USER_DEFAULT, dispatch_info.put())) ||
+      FAILED(dispatch_info->GetContainingTypeLib(library.put(), &index))) {
+    library.reset();
+  }
+  return library;
+}
+
+// What the type library says of an interface: a dispinterface, something else, or nothing.
+std::optional<bool> IsDispinterface(ITypeLib* library, const IID& iid) {
+  ComPtr<ITypeInfo> info;
+  TYPEATTR* attr = nullptr;
+  if (!library || FAILED(library->GetTypeInfoOfGuid(iid, info.put())) ||
+      FAILED(info->GetTypeAttr(&attr))) {
+    return std::nullopt;
+  }
+  const bool dispatch = attr->typekind == TKIND_DISPATCH;
+  info->ReleaseTypeAttr(attr);
+  return dispatch;
+}
+
 // The control's event interface: what its class information names as the default source, or,
-// for a control whose class information names none (or that has none), the first connection
-// point that is not for property changes.
+// for a control whose class information names none (or that has none), a connection point
+// other than for property changes: the first its type library calls a dispinterface, else the
+// first it does not describe. Events come through IDispatch::Invoke only, so a point the library
+// describes as another kind of interface is never taken.
 bool EventInterface(IDispatch* control, IConnectionPointContainer* container, const CLSID& clsid,
                     IID& iid) {
   ComPtr<IProvideClassInfo2> info2;
@@ -203,24 +230,34 @@ bool EventInterface(IDispatch* control, IConnectionPointContainer* container, co
       SUCCEEDED(info->GetClassInfo(coclass.put())) && DefaultSource(coclass.get(), iid)) {
     return true;
   }
-  ComPtr<ITypeInfo> dispatch_info;
-  ComPtr<ITypeLib> library;
-  UINT index = 0;
-  if (SUCCEEDED(control->GetTypeInfo(0, LOCALE_USER_DEFAULT, dispatch_info.put())) &&
-      SUCCEEDED(dispatch_info->GetContainingTypeLib(library.put(), &index)) &&
-      SUCCEEDED(library->GetTypeInfoOfGuid(clsid, coclass.put())) && DefaultSource(coclass.get(), iid)) {
+  const ComPtr<ITypeLib> library = TypeLibrary(control);
+  coclass.reset();
+  if (library && SUCCEEDED(library->GetTypeInfoOfGuid(clsid, coclass.put())) &&
+      DefaultSource(coclass.get(), iid)) {
     return true;
   }
   ComPtr<IEnumConnectionPoints> points;
   if (FAILED(container->EnumConnectionPoints(points.put()))) return false;
+  std::optional<IID> undescribed;
   for (;;) {
     ComPtr<IConnectionPoint> point;
     ULONG fetched = 0;
-    if (points->Next(1, point.put(), &fetched) != S_OK || fetched != 1) return false;
-    if (SUCCEEDED(point->GetConnectionInterface(&iid)) && !IsEqualIID(iid, IID_IPropertyNotifySink)) {
+    if (points->Next(1, point.put(), &fetched) != S_OK || fetched != 1) break;
+    IID candidate = IID_NULL;
+    if (FAILED(point->GetConnectionInterface(&candidate)) ||
+        IsEqualIID(candidate, IID_IPropertyNotifySink)) {
+      continue;
+    }
+    const std::optional<bool> dispatch = IsDispinterface(library.get(), candidate);
+    if (dispatch.value_or(false)) {
+      iid = candidate;
       return true;
     }
+    if (!dispatch && !undescribed) undescribed = candidate;
   }
+  if (!undescribed) return false;
+  iid = *undescribed;
+  return true;
 }
 
 }  // namespace

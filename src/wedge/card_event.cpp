@@ -43,10 +43,19 @@ void DropControlCharacters(std::wstring& track) {
 // Takes the start sentinel ("%" or ";") and the end sentinel ("?") off a track that has both. No
 // decoded track holds a "?" of its own, so one that ends in it came with its sentinels.
 void DropSentinels(std::wstring& track) {
-  if (track.size() < 2 || track.back() != L'?' || (track[0] != L'%' && track[0] != L';')) return;
+  // Control characters around them (a carriage return, an LRC byte) are looked past: they are
+  // not typed anyway.
+  const auto first = std::find_if_not(track.begin(), track.end(), IsControl);
+  const auto last = std::find_if_not(track.rbegin(), track.rend(), IsControl);
+  if (first == track.end() || first >= last.base() - 1 || *last != L'?' ||
+      (*first != L'%' && *first != L';')) {
+    return;
+  }
   // In place: the characters move left and the string's terminators cover what they leave.
-  track.pop_back();
-  track.erase(0, 1);
+  const std::size_t start = static_cast<std::size_t>(first - track.begin());
+  const std::size_t end = static_cast<std::size_t>(last.base() - track.begin()) - 1;
+  track.erase(end, 1);
+  track.erase(start, 1);
 }
 
 }  // namespace

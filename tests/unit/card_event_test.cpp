@@ -127,6 +127,31 @@ TEST_F(CardEventTest, ControlCharactersOfAHostileCardAreNotTyped) {
   EXPECT_EQ(form.boxes[5], hostile);  // the box shows what the reader gave
 }
 
+// A control that keeps sending sentinels: they come off before the program's own are put on, past
+// a carriage return or an LRC byte the reader leaves after the end sentinel; a track without both
+// is typed as it came.
+TEST_F(CardEventTest, SentinelsAControlKeepsComeOffPastControlCharacters) {
+  const struct {
+    std::wstring track2;
+    std::wstring typed;
+  } cases[] = {
+      {L";4111=2912?", L";4111=2912?~"},
+      {L";4111=2912?\r", L";4111=2912?~"},
+      {std::wstring(L"\x02;4111=2912?\x1c", 14), L";4111=2912?~"},
+      {L";4111=2912\r", L";;4111=2912?~"},
+  };
+  for (const auto& c : cases) {
+    RecordingKeys typed;
+    wedge::CardEventHandler handler2{msr, form, typed, [] {}};
+    handler2.SetSentinelsTransmitted(true);
+    Choose(true, Cr::Track);
+    msr.Card(L"", c.track2, L"");
+    handler2.MSR1_DataEvent(0);
+    ASSERT_EQ(typed.sent.size(), 3u);
+    EXPECT_EQ(typed.sent[1], c.typed);
+  }
+}
+
 // The reader may replace its data as soon as it is re-armed: every card, the first and one that
 // arrives while the first is being escaped, is read whole before its re-arm.
 TEST_F(CardEventTest, ReadsTheCardThenRearmsBeforeAnyEscapingOrTyping) {
