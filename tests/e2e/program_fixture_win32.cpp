@@ -412,7 +412,11 @@ void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSett
     EXPECT_FALSE(entry.has_value()) << Narrow(entry.value_or(L""));
   }
   EXPECT_FALSE(TrayIconShown(window)) << "the icon outlived the program";
-  const std::vector<std::string> journal = program.Journal();
+  // A control's teardown, when it is configured to run the message loop, comes after the stop.
+  std::vector<std::string> journal = program.Journal();
+  journal.erase(std::remove_if(journal.begin(), journal.end(),
+                               [](const std::string& l) { return l == "teardown 0" || l == "returned 0"; }),
+                journal.end());
   ASSERT_GE(journal.size(), 3u);
   const std::vector<std::string> stop =
       opos ? std::vector<std::string>{"put 17 false", "call 38", "call 35"}

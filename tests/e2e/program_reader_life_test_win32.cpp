@@ -1,7 +1,9 @@
-// A reader that misbehaves as real ones do: an Open that runs the message loop for seconds while
-// Windows and the user ask for things, and a device unplugged and plugged in again.
+// A reader that misbehaves as real ones do: an Open or a teardown that runs the message loop for
+// seconds while Windows and the user ask for things, other devices coming and going, and the
+// reader unplugged and plugged in again.
 
 #include <windows.h>
+#include <dbt.h>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,9 @@ using e2e::Card;
 const e2e::StoredSettings kSettings =
     e2e::Settings({L"0", L"1", L"False", L"False", L"True", L"1", L"1", L"0", L"True", L"False"});
 const Card kCard = {L"B4111111111111111^DOE/JOHN^2912101", L"4111111111111111=2912101", L""};
+
+// The quiet time the program waits for after a device announcement.
+constexpr DWORD kQuietMs = 3000;
 
 class ReaderLife : public e2e::CardTypingTest {
  protected:
@@ -48,26 +53,39 @@ struct WhileOpenWaits {
   WPARAM wparam;
   LPARAM lparam;
   bool ends;  // the program is asked to end
+  bool letting_go = false;  // the request comes while a reconnect lets the old control go
 };
 
 class ReaderLifeWhileOpenWaits : public ReaderLife,
                                  public ::testing::WithParamInterface<WhileOpenWaits> {};
 
-// The common control objects' Open runs the message loop for two seconds; meanwhile the request
-// arrives. The reader is closed only after its Open has returned, opened once, and the program
-// ends cleanly (or, for a device change, goes on with a reader that works).
+// The common control objects' Open runs the message loop for two seconds, or the teardown of a
+// control a reconnect lets go does; meanwhile the request arrives. The reader is closed only after
+// that call has returned, opened once, and the program ends cleanly (or, for a device change,
+// goes on with a reader that works).
 TEST_P(ReaderLifeWhileOpenWaits, NothingStopsTheReaderInsideItsCall) {
   const WhileOpenWaits& c = GetParam();
   SetReaderControlPolicy(L"OPOS.MSR");
   const std::string open = "call 37 \"ZANKeyboardWedge\"";
-  ASSERT_NO_FATAL_FAILURE(StartWith(program, kSettings, {"openwait=2000"}, false));
+  const std::string waits = c.letting_go ? "teardown 0" : open;
+  const std::string returned = c.letting_go ? "returned 0" : "returned 37";
+  ASSERT_NO_FATAL_FAILURE(StartWith(program, kSettings,
+                                    {c.letting_go ? "releasewait=2000" : "openwait=2000"}, false));
   HWND window = program.Window();
-  ASSERT_TRUE(e2e::WaitFor([&] { return Count(open) == 1; }, 10000));
-  ASSERT_EQ(Count("returned 37"), 0) << "Open returned too soon for the test";
+  if (c.letting_go) {
+    ASSERT_TRUE(e2e::WaitFor([&] { return Count("put 16 true") == 1; }, 10000));
+    PostMessageW(window, WM_COMMAND, 40003, 0);  // the menu's "Reconnect card reader"
+  }
+  ASSERT_TRUE(e2e::WaitFor([&] { return Count(waits) == 1; }, 10000));
+  ASSERT_EQ(Count(returned), 0) << "the call returned too soon for the test";
   PostMessageW(window, c.message, c.wparam, c.lparam);
   if (c.ends) {
     ExpectShutDown(program, window, kSettings, false, true);
-    EXPECT_LT(Position("returned 37"), Position("call 35"));
+    if (c.letting_go) {
+      EXPECT_EQ(Count(returned), 1);
+    } else {
+      EXPECT_LT(Position(returned), Position("call 35"));
+    }
   } else {
     ASSERT_TRUE(e2e::WaitFor([&] { return Count("put 16 true") == 1; }, 10000));
     ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
@@ -81,41 +99,65 @@ INSTANTIATE_TEST_SUITE_P(
     Requests, ReaderLifeWhileOpenWaits,
     ::testing::Values(WhileOpenWaits{"LogOff", WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF), true},
                       WhileOpenWaits{"ExitFromTheMenu", WM_COMMAND, 40002, 0, true},
-                      WhileOpenWaits{"DeviceChange", WM_DEVICECHANGE, 0x0007, 0, false}),
+                      WhileOpenWaits{"DeviceChange", WM_DEVICECHANGE, 0x0007, 0, false},
+                      WhileOpenWaits{"LogOffWhileLettingGo", WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF), true, true},
+                      WhileOpenWaits{"CloseWhileLettingGo", WM_CLOSE, 0, 0, true, true}),
     [](const ::testing::TestParamInfo<WhileOpenWaits>& info) { return std::string(info.param.name); });
 
-struct Unplugged {
+struct Announced {
   const char* name;
   const wchar_t* control;
   std::vector<std::string> sim_config;
-  bool device_changes;  // Windows' announcements are what tells the program (no power reports)
-  const char* first_open;
+  // Each letter one announcement (Arrival, Removal, Nodes changed), "-" and "+" the reader
+  // unplugged and plugged in again, "S" a card swiped and typed, "W" a wait past the quiet time.
+  const char* script;
+  int opens;
 };
 
-class ReaderLifeUnplugged : public ReaderLife, public ::testing::WithParamInterface<Unplugged> {};
+class ReaderLifeAnnounced : public ReaderLife, public ::testing::WithParamInterface<Announced> {
+ protected:
+  void Announce(HWND window, char what) {
+    DEV_BROADCAST_DEVICEINTERFACE_W device = {};
+    device.dbcc_size = sizeof(device);
+    device.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    const WPARAM event = what == 'A' ? DBT_DEVICEARRIVAL : what == 'R' ? DBT_DEVICEREMOVECOMPLETE
+                                                                       : DBT_DEVNODES_CHANGED;
+    SendMessageW(window, WM_DEVICECHANGE, event,
+                 what == 'N' ? 0 : reinterpret_cast<LPARAM>(&device));
+  }
+};
 
-// The reader is unplugged and plugged in again, after which its service object needs Close and
-// Open. A reader that reports its power says so; for one that does not, Windows' device
-// announcements make the program look. Either way the next card is typed, once.
-TEST_P(ReaderLifeUnplugged, TheNextCardIsTypedOnceTheReaderIsBack) {
-  const Unplugged& c = GetParam();
+// Windows announces devices: other devices coming and going leave a working reader alone (no
+// Close, no Open) and cards are typed throughout; the reader unplugged and plugged in again is
+// opened again exactly once, and a reader whose own check says it is broken once per burst.
+TEST_P(ReaderLifeAnnounced, AWorkingReaderIsLeftAloneAndALostOneComesBackOnce) {
+  const Announced& c = GetParam();
   SetReaderControlPolicy(c.control);
   ASSERT_NO_FATAL_FAILURE(StartHiddenWithTarget(kSettings, c.sim_config));
   HWND window = program.Window();
-  ASSERT_EQ(e2e::Swipe(L"--power off"), 0);
-  if (c.device_changes) SendMessageW(window, WM_DEVICECHANGE, 0x0007, 0);
-  Sleep(500);
-  ASSERT_EQ(e2e::Swipe(L"--power on"), 0);
-  if (c.device_changes) SendMessageW(window, WM_DEVICECHANGE, 0x0007, 0);
-  ExpectCardTypedOnceTaken();
-  EXPECT_GE(Count(c.first_open), 2);
+  const std::string open = std::wstring(c.control) == L"OPOS.MSR" ? "call 37 \"ZANKeyboardWedge\""
+                                                                  : "call 34 \"ZANKeyboardWedge\"";
+  for (const char* step = c.script; *step; ++step) {
+    switch (*step) {
+      case '-': ASSERT_EQ(e2e::Swipe(L"--power off"), 0); break;
+      case '+': ASSERT_EQ(e2e::Swipe(L"--power on"), 0); break;
+      case 'S': ASSERT_NO_FATAL_FAILURE(ExpectCardTypedOnceTaken()); break;
+      case 'W': Sleep(kQuietMs + 1500); break;
+      default: Announce(window, *step); break;
+    }
+  }
+  EXPECT_EQ(Count(open), c.opens);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Readers, ReaderLifeUnplugged,
+    Readers, ReaderLifeAnnounced,
     ::testing::Values(
-        Unplugged{"OposReportingPower", L"OPOS.MSR", {"power"}, false, "call 37 \"ZANKeyboardWedge\""},
-        Unplugged{"OposWithoutPowerReports", L"OPOS.MSR", {}, true, "call 37 \"ZANKeyboardWedge\""}),
-    [](const ::testing::TestParamInfo<Unplugged>& info) { return std::string(info.param.name); });
+        Announced{"MsrLibAmongOtherDevices", L"MSRLib.MSR", {}, "ANNSNNWS", 1},
+        Announced{"OposAmongOtherDevices", L"OPOS.MSR", {}, "ANNSNNWS", 1},
+        Announced{"MsrLibUnpluggedAndBack", L"MSRLib.MSR", {}, "-RNW+ANWS", 2},
+        Announced{"OposReportingPowerUnpluggedAndBack", L"OPOS.MSR", {"power"}, "-RNW+ANWS", 2},
+        Announced{"OposWithoutPowerReportsUnpluggedAndBack", L"OPOS.MSR", {}, "-RNW+ANWS", 2},
+        Announced{"BrokenMsrLibThatCanTell", L"MSRLib.MSR", {"health", "result=51,111"}, "NNNNNWW", 2}),
+    [](const ::testing::TestParamInfo<Announced>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -33,3 +33,18 @@ for f in "${copies[@]}"; do
   echo "figure: signed and verified $(basename "$f"): $(grep -m1 'Subject:' verify.log | sed 's/^[[:space:]]*//')"
 done
 "$pe_check" "${exes[@]}"
+
+# A token's PIN in its URI reaches the signing tool through its standard input, never through
+# its command line: a stand-in tool records both.
+mkdir stand-in
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" > "%s/args.log"\ncat > "%s/stdin.log"\nwhile [ $# -gt 1 ]; do [ "$1" = -out ] && : > "$2"; shift; done\n' \
+  "$tmp" "$tmp" > stand-in/osslsigncode
+chmod +x stand-in/osslsigncode
+cp "${copies[0]}" token-signed.exe
+PATH=$tmp/stand-in:$PATH ZAN_SIGN_PKCS11_MODULE=/none.so ZAN_SIGN_CERTS=ca.pem \
+  ZAN_SIGN_PKCS11_URI='pkcs11:token=Shop%20CA;object=key?pin-value=58%2547' \
+  "$src/scripts/sign.sh" token-signed.exe
+grep -q 'pin-value\|58%\|5847' args.log && { cat args.log; echo "FAILED: the PIN is on the command line"; exit 1; }
+grep -qx 'pkcs11:token=Shop%20CA;object=key' args.log || { cat args.log; echo "FAILED: the key's URI"; exit 1; }
+[ "$(cat stdin.log)" = 58%47 ] || { echo "FAILED: the PIN did not reach the tool's input"; exit 1; }
+echo "figure: a token's PIN kept off the signing tool's command line"

@@ -38,6 +38,8 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (line == L"failinvoke") return fail_invoke = true;
   if (line == L"selffree") return self_free = true;
   if (line == L"power") return power_reporting = true;
+  if (line == L"health") return msrlib_health = true;
+  if (line == L"vtablepoint") return vtable_point = true;
 
   const std::size_t eq = line.find(L'=');
   if (eq == std::wstring::npos) return false;
@@ -69,8 +71,8 @@ bool SimConfig::Apply(const std::wstring& raw) {
     post_wparam = ints.size() == 2 ? static_cast<std::uintptr_t>(ints[1]) : 0;
     return true;
   }
-  if (key == L"openwait" && ints.size() == 1 && ints[0] >= 0) {
-    open_wait_ms = static_cast<unsigned>(ints[0]);
+  if ((key == L"openwait" || key == L"releasewait") && ints.size() == 1 && ints[0] >= 0) {
+    (key == L"openwait" ? open_wait_ms : release_wait_ms) = static_cast<unsigned>(ints[0]);
     return true;
   }
   if (key == L"failget" && ints.size() == 1) {

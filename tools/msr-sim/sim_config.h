@@ -19,6 +19,13 @@
 //                               own DLLs, and fails with OposENoservice (104) when it cannot
 //   openwait=<ms>               Open runs the message loop for <ms> before it returns, as a control
 //                               waiting for its device does (dispatching WM_QUIT too)
+//   releasewait=<ms>            letting the reader go (its events' Unadvise) runs the message loop
+//                               for <ms>, as an out-of-process control's teardown does; journals
+//                               "teardown 0" before and "returned 0" after
+//   health                      MSRLib.MSR answers the names CheckHealth and State (51 and 52),
+//                               which it otherwise does not
+//   vtablepoint                 with nodefaultsource: a connection point enumerated first whose
+//                               interface the control's type library describes as a vtable one
 //   power                       the reader reports power (CapPowerReporting standard): with
 //                               PowerNotify on, it raises StatusUpdateEvent on "power=off|on"
 //   decodedata=0|1, parsedecodedata=0|1, transmitsentinels=0|1
@@ -51,6 +58,9 @@ struct SimConfig {
   bool self_free = false;
   std::wstring helper_dll;
   unsigned open_wait_ms = 0;
+  unsigned release_wait_ms = 0;
+  bool msrlib_health = false;
+  bool vtable_point = false;
   bool power_reporting = false;
   bool decode_data = true, parse_decode_data = true, transmit_sentinels = false;
   unsigned post_message = 0;  // 0: none

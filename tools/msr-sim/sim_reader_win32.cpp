@@ -45,7 +45,7 @@ struct Number {
   const wchar_t* name;
 };
 
-// MSRLib.MSR's numbers. It answers no name.
+// MSRLib.MSR's numbers. It answers no name (but two with the "health" option).
 constexpr Number kMsrLibNumbers[] = {
     {Member::DataEventEnabled, 3, nullptr}, {Member::DeviceEnabled, 4, nullptr},
     {Member::ResultCode, 6, nullptr},       {Member::ResultCodeExtended, 7, nullptr},
@@ -57,6 +57,8 @@ constexpr Number kMsrLibNumbers[] = {
     {Member::Close, 35, nullptr},           {Member::Claim, 36, nullptr},
     {Member::Release, 37, nullptr},         {Member::NumericSetting, 46, nullptr},
     {Member::SwipeTime, kDispSwipeTime, nullptr},
+    // Only with the "health" option, by name.
+    {Member::CheckHealth, 51, L"CheckHealth"}, {Member::State, 52, L"State"},
 };
 
 // The common control objects' numbers and names. Where MSRLib.MSR has its members, these have
@@ -271,6 +273,7 @@ HRESULT SimReader::Create(Flavour flavour, REFIID riid, void** object) {
 SimReader::SimReader(Flavour flavour, SimConfig config)
     : flavour_(flavour),
       point_(*this, flavour == Flavour::Opos ? kOposEventsIid : kEventsIid),
+      vtable_point_(*this, kVtableEventsIid),
       config_(std::move(config)),
       decode_data_(config_.decode_data),
       parse_decode_data_(config_.parse_decode_data),
@@ -287,7 +290,7 @@ SimReader::~SimReader() {
     Journal(L"freed inside its own event", 0, nullptr);
     TerminateProcess(GetCurrentProcess(), kFreedInEventExitCode);
   }
-  for (Point* point : {&notify_point_, &point_}) {
+  for (Point* point : {&notify_point_, &vtable_point_, &point_}) {
     for (auto& sink : point->sinks) sink.second->Release();
   }
   if (window_) DestroyWindow(window_);
@@ -323,15 +326,28 @@ HRESULT SimReader::GetTypeInfoCount(UINT* count) {
   if (count) *count = 0;
   return S_OK;
 }
-HRESULT SimReader::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+// Only a control with a vtable point has type information, the coclass's, whose library
+// describes that point's interface.
+HRESULT SimReader::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (!config_.vtable_point || !config_.no_default_source) return E_NOTIMPL;
+  return ClassTypeInfo(info);
+}
 HRESULT SimReader::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  if (flavour_ == Flavour::MsrLib) return E_NOTIMPL;
+  const bool msrlib = flavour_ == Flavour::MsrLib;
+  if (msrlib && !config_.msrlib_health) return E_NOTIMPL;
   if (!names || !ids) return E_POINTER;
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) {
     ids[i] = DISPID_UNKNOWN;
-    for (const Number& number : kOposNumbers) {
-      if (number.name && names[i] && lstrcmpiW(number.name, names[i]) == 0) ids[i] = number.id;
+    const auto find = [&](const auto& numbers) {
+      for (const Number& number : numbers) {
+        if (number.name && names[i] && lstrcmpiW(number.name, names[i]) == 0) ids[i] = number.id;
+      }
+    };
+    if (msrlib) {
+      find(kMsrLibNumbers);
+    } else {
+      find(kOposNumbers);
     }
     if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
   }
@@ -342,7 +358,14 @@ HRESULT SimReader::GetClassInfo(ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (!config_.no_default_source) return E_NOTIMPL;
-  // A coclass that implements nothing: no default source to find in it.
+  return ClassTypeInfo(info);
+}
+
+// A coclass that implements nothing, so no default source to find in it; with a vtable point,
+// its library also holds that point's interface, as TKIND_INTERFACE.
+HRESULT SimReader::ClassTypeInfo(ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
   ICreateTypeLib2* library = nullptr;
   HRESULT hr = CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, L"zan_sim.tlb", &library);
   if (FAILED(hr)) return hr;
@@ -350,6 +373,13 @@ HRESULT SimReader::GetClassInfo(ITypeInfo** info) {
   hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"Reader"), TKIND_COCLASS, &coclass);
   if (SUCCEEDED(hr)) hr = coclass->SetGuid(point_.iid() == kEventsIid ? kClsid : kOposClsid);
   if (SUCCEEDED(hr)) hr = coclass->LayOut();
+  if (SUCCEEDED(hr) && config_.vtable_point) {
+    ICreateTypeInfo* vtable = nullptr;
+    hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"ReaderNotify"), TKIND_INTERFACE, &vtable);
+    if (SUCCEEDED(hr)) hr = vtable->SetGuid(kVtableEventsIid);
+    if (SUCCEEDED(hr)) hr = vtable->LayOut();
+    if (vtable) vtable->Release();
+  }
   if (SUCCEEDED(hr)) hr = coclass->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(info));
   if (coclass) coclass->Release();
   library->Release();
@@ -366,7 +396,9 @@ HRESULT SimReader::GetGUID(DWORD kind, GUID* guid) {
 
 HRESULT SimReader::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (!points) return E_POINTER;
-  *points = new PointEnum(this, {&notify_point_, &point_}, 0);
+  std::vector<IConnectionPoint*> all = {&notify_point_, &point_};
+  if (config_.vtable_point) all.insert(all.begin() + 1, &vtable_point_);
+  *points = new PointEnum(this, std::move(all), 0);
   return S_OK;
 }
 
@@ -374,6 +406,7 @@ HRESULT SimReader::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
   if (!point) return E_POINTER;
   Point* found = IsEqualIID(riid, point_.iid())              ? &point_
                  : IsEqualIID(riid, IID_IPropertyNotifySink) ? &notify_point_
+                 : config_.vtable_point && IsEqualIID(riid, kVtableEventsIid) ? &vtable_point_
                                                              : nullptr;
   *point = found;
   if (!found) return CONNECT_E_NOCONNECTION;
@@ -423,6 +456,13 @@ HRESULT SimReader::Point::Unadvise(DWORD cookie) {
   IUnknown* sink = it->second;
   sinks.erase(it);
   sink->Release();
+  if (owner_.config_.release_wait_ms && this == &owner_.point_) {
+    // Held meanwhile: a client may let go of its last reference while this runs its loop.
+    owner_.AddRef();
+    owner_.Journal(L"teardown", 0, nullptr);
+    owner_.WaitPumping(owner_.config_.release_wait_ms, 0);
+    owner_.Release();
+  }
   return S_OK;
 }
 
@@ -491,6 +531,7 @@ void SimReader::DoOpen(const wchar_t* device, DISPID open_id) {
     }
   }
   if (config_.open_wait_ms) WaitPumping(config_.open_wait_ms, open_id);
+  if (powered_) lost_ = false;  // a device plugged in again works once opened afresh
   open_ = true;
   SetWindowTextW(window_, (std::wstring(kWindowTitlePrefix) + device).c_str());
   SetResult(kSuccess);

@@ -31,6 +31,8 @@ inline constexpr wchar_t kProgId[] = L"MSRLib.MSR";
 inline constexpr CLSID kOposClsid = {0x3f6c1e54, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
 // {3F6C1E55-8B0D-4C47-9A51-6D2E7B0C4A11}: its event dispinterface.
 inline constexpr IID kOposEventsIid = {0x3f6c1e55, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
+// A vtable interface of the control's own, with a connection point of its own ("vtablepoint").
+inline constexpr IID kVtableEventsIid = {0x3f6c1e56, 0x8b0d, 0x4c47, {0x9a, 0x51, 0x6d, 0x2e, 0x7b, 0x0c, 0x4a, 0x11}};
 inline constexpr wchar_t kOposProgId[] = L"OPOS.MSR";
 
 // The members of the simulated reader, whatever their numbers.
@@ -58,6 +60,7 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
+  HRESULT ClassTypeInfo(ITypeInfo** info);
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* excep, UINT* arg_err) override;
@@ -122,6 +125,7 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   int raising_ = 0;  // events being raised, on the stack
   Point notify_point_{*this, IID_IPropertyNotifySink};  // enumerated first, as many controls do
   Point point_;
+  Point vtable_point_;  // enumerated before the events' point when configured
   DWORD next_cookie_ = 1;
   HWND window_ = nullptr;
   SimConfig config_;
@@ -129,7 +133,8 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   bool open_ = false, claimed_ = false, device_enabled_ = false, data_event_enabled_ = false;
   bool decode_data_, parse_decode_data_, transmit_sentinels_;
   bool freeze_events_ = false, auto_disable_ = false;
-  bool powered_ = true, lost_ = false;  // lost: the device came and went; dead until Close
+  // The device, not the control: a control made afresh finds it as the last one left it.
+  static inline bool powered_ = true, lost_ = false;  // lost: it came and went; dead until Close
   std::int32_t power_notify_ = 0;
   std::int32_t result_ = 0, result_ext_ = 0, numeric_setting_ = 0;
   HMODULE helper_ = nullptr;  // the service object's own DLL, loaded by Open
