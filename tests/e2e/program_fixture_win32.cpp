@@ -224,38 +224,42 @@ bool TrayIconShown(HWND owner) {
 std::wstring TrayTip(HWND icon_window) {
   RECT r{};
   if (!GetWindowRect(icon_window, &r)) return L"";
-  // A balloon the program showed keeps Wine's tray from showing the tip: a click ends it.
-  for (HWND top : TopLevelWindows()) {
-    RECT b{};
-    if (ClassOf(top) == L"tooltips_class32" && IsWindowVisible(top) &&
-        (GetWindowLongW(top, GWL_STYLE) & TTS_BALLOON) && GetWindowRect(top, &b)) {
-      type_target::Xdotool("mousemove " + std::to_string((b.left + b.right) / 2) + " " +
-                           std::to_string((b.top + b.bottom) / 2) + " click 1");
-      Sleep(300);
-    }
-  }
-  // The tip shows while the pointer rests on the icon; a move away first makes it a new arrival.
-  type_target::Xdotool("mousemove 600 600");
-  Sleep(200);
-  type_target::Xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
-                       std::to_string((r.top + r.bottom) / 2));
+  const std::string over_icon =
+      "mousemove " + std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2);
   // The area's tip windows belong to its top-level window; the one that shows is the icon's.
   const HWND area = GetAncestor(icon_window, GA_ROOT);
   std::wstring tip;
+  ULONGLONG hovered = 0;
   WaitFor(
       [&] {
+        bool balloon = false;
         for (HWND top : TopLevelWindows()) {
-          const HWND owner = GetWindow(top, GW_OWNER);
-          if (ClassOf(top) != L"tooltips_class32" || !IsWindowVisible(top) ||
-              (owner != icon_window && owner != area)) {
+          if (ClassOf(top) != L"tooltips_class32" || !IsWindowVisible(top)) continue;
+          RECT b{};
+          // A balloon the program shows (at any moment, a reader's change) keeps Wine's tray
+          // from showing the tip: a click ends it, and its text is not the tip.
+          if ((GetWindowLongW(top, GWL_STYLE) & TTS_BALLOON) && GetWindowRect(top, &b)) {
+            type_target::Xdotool("mousemove " + std::to_string((b.left + b.right) / 2) + " " +
+                                 std::to_string((b.top + b.bottom) / 2) + " click 1");
+            balloon = true;
             continue;
           }
+          const HWND owner = GetWindow(top, GW_OWNER);
+          if (owner != icon_window && owner != area) continue;
           tip = TextOf(top);
-          return !tip.empty();
+          if (!tip.empty()) return true;
+        }
+        // The tip shows while the pointer rests on the icon; a move away first makes it a new
+        // arrival. Again now and then: a busy machine may miss the first.
+        if (balloon || GetTickCount64() - hovered > 1500) {
+          type_target::Xdotool("mousemove 600 600");
+          Sleep(200);
+          type_target::Xdotool(over_icon);
+          hovered = GetTickCount64();
         }
         return false;
       },
-      5000);
+      8000);
   type_target::Xdotool("mousemove 600 600");
   return tip;
 }
