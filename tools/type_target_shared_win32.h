@@ -32,6 +32,7 @@ struct Shared {
   // Filled by the --chars box only, emptied by kArm.
   volatile std::int32_t stamp_count;   // characters stamped (Enter counts once)
   volatile std::int64_t stamps[kMaxStamps];  // QueryPerformanceCounter as each character arrived
+  volatile std::int32_t packets;       // keys that came as Unicode key events (VK_PACKET)
   volatile std::int32_t pastes;        // Ctrl+V received
   volatile std::int32_t paste_formats; // kExclude... bits present at every Ctrl+V (-1: none yet)
   wchar_t pasted[kMaxPasted];          // the clipboard texts pasted, one after another

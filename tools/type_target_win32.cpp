@@ -111,6 +111,9 @@ LRESULT CALLBACK CharBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       Stamp(1);
       OnChange();
       return 0;
+    case WM_KEYDOWN:
+      if (wp == VK_PACKET) g_shared->packets = g_shared->packets + 1;
+      break;
     case WM_SETTEXT:
       g_chars = lp ? reinterpret_cast<const wchar_t*>(lp) : L"";
       return TRUE;
@@ -162,6 +165,7 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       g_shared->done = 0;
       g_shared->length = 0;
       g_shared->stamp_count = 0;
+      g_shared->packets = 0;
       g_shared->pastes = 0;
       g_shared->paste_formats = -1;
       g_shared->pasted[0] = L'\0';

@@ -23,7 +23,7 @@ const e2e::Card kCard = {L"B4111111111111111^DOE/JOHN Q.MR^291210100000000000000
 const e2e::StoredSettings kSettings =
     e2e::Settings({L"0", L"1", L"False", L"False", L"True", L"1", L"1", L"1", L"True", L"False"});
 
-enum class Then { Typed, Pasted, SwitchedMidCard };
+enum class Then { Typed, AsUnicode, Pasted, SwitchedMidCard };
 
 struct Into {
   const wchar_t* program;  // the file name the target runs under
@@ -50,7 +50,7 @@ const RuleCase kCases[] = {
      {{L"*", L"template={AccountNumber}{Tab}{ExpirationDate}{Tab}{FirstName} {MiddleInitial} {Surname}{{}1{}}{Enter}"}},
      {}, {{L"chrome.exe", L"4111111111111111\t2912\tJOHN Q DOE{1}\r\n", 0}}, Then::Typed, nullptr},
     {"UnicodeKeys", {{L"vmware-view.exe", L"keys=unicode"}}, {}, {{L"vmware-view.exe", nullptr, 0}},
-     Then::Typed, nullptr},
+     Then::AsUnicode, nullptr},
     {"Paste", {{L"*", L"keys=paste"}}, {}, {{L"wfica32.exe", nullptr, 0}}, Then::Pasted, nullptr},
     // The first target is brought to the front once the second got its first character.
     {"WindowSwitchedMidPacedCard", {{L"mstsc.exe", L"delay=50"}}, {},
@@ -164,11 +164,15 @@ TEST_P(TypingRules, DecideWhatEachProgramGets) {
     } else if (into.pace_ms < 0 && !gaps.empty()) {
       EXPECT_LT(gaps[gaps.size() / 2], 0.8 * -into.pace_ms) << "not in one burst";
     }
+    // What is not typed as the Enter or Tab key.
+    std::wstring keys_left_out = expected;
+    keys_left_out.erase(std::remove_if(keys_left_out.begin(), keys_left_out.end(),
+                                       [](wchar_t ch) { return ch == L'\r' || ch == L'\n' || ch == L'\t'; }),
+                        keys_left_out.end());
+    if (c.then == Then::AsUnicode) {
+      EXPECT_EQ(target.shared().packets, static_cast<int>(keys_left_out.size())) << "keys not as Unicode";
+    }
     if (c.then == Then::Pasted) {
-      std::wstring keys_left_out = expected;
-      keys_left_out.erase(std::remove_if(keys_left_out.begin(), keys_left_out.end(),
-                                         [](wchar_t ch) { return ch == L'\r' || ch == L'\n' || ch == L'\t'; }),
-                          keys_left_out.end());
       EXPECT_GE(target.shared().pastes, 1);
       EXPECT_EQ(std::wstring(target.shared().pasted), keys_left_out);
       EXPECT_EQ(target.shared().paste_formats,
