@@ -16,6 +16,7 @@ enum class ReaderState {
   NotResponding,    // a call failed outright
   CannotReport,     // its events could not be connected
   PowerLost,        // it reported itself switched off, unplugged or offline
+  NotWorking,       // its own check found it broken, again after it was started afresh
 };
 
 struct ReaderHealth {

@@ -11,6 +11,7 @@ std::uint32_t EventId(reader::ReaderState state) {
     case reader::ReaderState::NotResponding: return kEventNotResponding;
     case reader::ReaderState::CannotReport: return kEventCannotReport;
     case reader::ReaderState::PowerLost: return kEventPowerLost;
+    case reader::ReaderState::NotWorking: return kEventNotWorking;
   }
   return kEventNotResponding;
 }

@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kEventReaderRefused = 1002;
 inline constexpr std::uint32_t kEventNotResponding = 1003;
 inline constexpr std::uint32_t kEventCannotReport = 1004;
 inline constexpr std::uint32_t kEventPowerLost = 1005;
+inline constexpr std::uint32_t kEventNotWorking = 1006;
 
 struct HealthNotice {
   std::uint32_t event_id;

@@ -18,6 +18,7 @@
 #include "settings/policies.h"
 #include "settings/registry_settings.h"
 #include "settings/settings_table.h"
+#include "shell/device_news.h"
 #include "shell/dll_search.h"
 #include "shell/form_model.h"
 #include "shell/lifecycle.h"
@@ -36,15 +37,14 @@
 namespace shell {
 namespace {
 
-// Windows' announcements that may bring a missing reader back (dbt.h, pbt values).
-constexpr WPARAM kDevNodesChanged = 0x0007;  // DBT_DEVNODES_CHANGED: a device came or went
+// The PC woke from sleep (pbt values).
 constexpr WPARAM kResumeSuspend = 0x0007;    // PBT_APMRESUMESUSPEND: the user woke the PC
 constexpr WPARAM kResumeAutomatic = 0x0012;  // PBT_APMRESUMEAUTOMATIC
-// Work for the reader, done from the message loop: a device change, and what waited for the
-// reader's call or event to return.
-constexpr UINT kDevicesChangedMessage = WM_APP + 0x10;
+// Work for the reader, done from the message loop: a device announcement (its DeviceNews in
+// wParam), and what waited for the reader's call or event to return.
+constexpr UINT kDeviceNewsMessage = WM_APP + 0x10;
 constexpr UINT kReaderWorkMessage = WM_APP + 0x11;
-constexpr UINT_PTR kRetryTimer = 1;
+constexpr UINT_PTR kQuietTimer = 1;
 
 std::vector<std::wstring> Arguments();
 
@@ -117,7 +117,10 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
     settings::LoadSettings(*store_, model_, locked_);
   }
   void ArmFirstPaint() override { model_.bFirstPaint = -1; }
-  void StartReader() override { reader_.Start(); }
+  void StartReader() override {
+    devices_ = std::make_unique<DeviceNotifications>(window_.hwnd());
+    reader_.Start();
+  }
   void SaveSettings() override { settings::SaveSettings(*store_, model_, locked_); }
   void UpdateRunAtStartup() override {
     settings::SetRunAtStartup(model_.Value(Ctl::chkStartup) != 0);
@@ -145,8 +148,8 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
     }
     PostMessageW(window_.hwnd(), kReaderWorkMessage, 0, 0);
   }
-  void SetRetryTimer(unsigned ms) override {
-    if (window_.hwnd()) SetTimer(window_.hwnd(), kRetryTimer, ms, nullptr);
+  void SetQuietTimer(unsigned ms) override {
+    if (window_.hwnd()) SetTimer(window_.hwnd(), kQuietTimer, ms, nullptr);
   }
   std::uint64_t NowMs() override { return GetTickCount64(); }
   // The reader's state in the icon: its tip says what is wrong and the image is greyed while
@@ -177,7 +180,8 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   // more, the shut-down sequence runs, then the message loop ends.
   void Form_Unload(std::int16_t) override {
     unloading_ = true;
-    if (window_.hwnd()) KillTimer(window_.hwnd(), kRetryTimer);
+    if (window_.hwnd()) KillTimer(window_.hwnd(), kQuietTimer);
+    devices_.reset();
     lifecycle_.Form_Unload();
     PostQuitMessage(0);
   }
@@ -187,15 +191,20 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
     switch (msg) {
       // Sent, and perhaps while the program is inside the reader: the work is posted.
       case WM_DEVICECHANGE:
-        if (wparam == kDevNodesChanged) PostMessageW(window_.hwnd(), kDevicesChangedMessage, 0, 0);
+        if (const std::optional<DeviceNews> news = ReadDeviceChange(wparam, lparam)) {
+          PostMessageW(window_.hwnd(), kDeviceNewsMessage, static_cast<WPARAM>(*news), 0);
+        }
         return false;  // Windows' own handling goes on
       case WM_POWERBROADCAST:
         if (wparam == kResumeSuspend || wparam == kResumeAutomatic) {
-          PostMessageW(window_.hwnd(), kDevicesChangedMessage, 0, 0);
+          PostMessageW(window_.hwnd(), kDeviceNewsMessage,
+                       static_cast<WPARAM>(DeviceNews::Resumed), 0);
         }
         return false;
-      case kDevicesChangedMessage:
-        if (!unloading_ && lifecycle_.loaded()) reader_.DevicesChanged();
+      case kDeviceNewsMessage:
+        if (!unloading_ && lifecycle_.loaded() && wparam <= static_cast<WPARAM>(DeviceNews::Resumed)) {
+          reader_.DeviceAnnounced(static_cast<DeviceNews>(wparam));
+        }
         return true;
       case kReaderWorkMessage:
         reader_.RunWaitingWork();
@@ -208,9 +217,9 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
         return false;
       }
       case WM_TIMER:
-        if (wparam != kRetryTimer) return false;
-        KillTimer(window_.hwnd(), kRetryTimer);
-        reader_.RetryTimerElapsed();
+        if (wparam != kQuietTimer) return false;
+        KillTimer(window_.hwnd(), kQuietTimer);
+        reader_.QuietTimeElapsed();
         return true;
       default: break;
     }
@@ -253,9 +262,13 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   std::unique_ptr<TrayIcon> tray_;
   platform::OleApartment ole_;  // left after the reader is gone
   ReaderOwner reader_;
+  std::unique_ptr<DeviceNotifications> devices_;
   HealthNotices notices_;
   // An update's restart manager closes the program and starts it again with these arguments;
-  // not after a crash loop's hang, nor after a reboot, where the log-on entry starts it.
+  // not after a hang, nor after a reboot, where the log-on entry starts it. After a crash it is
+  // started again too, on purpose: a till whose wedge has gone types no card until someone
+  // notices, and Windows restarts a program only once it has run 60 s, so a crash at every
+  // start does not loop.
   RestartRegistration restart_{[](const wchar_t* args) {
     RegisterApplicationRestart(args, RESTART_NO_HANG | RESTART_NO_REBOOT);
   }};

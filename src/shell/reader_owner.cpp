@@ -27,21 +27,25 @@ class ReaderOwner::Counted : public reader::ReaderDispatch {
 
   bool Call(reader::DispId id, const std::vector<reader::DispValue>& args) override {
     const Inside inside(owner_);
-    return owner_.control_ && owner_.control_->Call(id, args);
+    return Reachable() && owner_.control_->Call(id, args);
   }
   bool Put(reader::DispId id, const reader::DispValue& value) override {
     const Inside inside(owner_);
-    return owner_.control_ && owner_.control_->Put(id, value);
+    return Reachable() && owner_.control_->Put(id, value);
   }
   bool Get(reader::DispId id, reader::DispValue& result) override {
     const Inside inside(owner_);
-    return owner_.control_ && owner_.control_->Get(id, result);
+    return Reachable() && owner_.control_->Get(id, result);
   }
   bool FixedNumbers() const override {
     return !owner_.control_ || owner_.control_->FixedNumbers();
   }
 
  private:
+  // A start goes no further once the program has been told to end (while its Open waited, say):
+  // the rest of the sequence fails, and the stop closes what was opened.
+  bool Reachable() const { return owner_.control_ && !(owner_.starting_ && owner_.stopping_); }
+
   ReaderOwner& owner_;
 };
 
@@ -59,7 +63,24 @@ void ReaderOwner::Start() { Request(Work::Reconnect); }
 
 void ReaderOwner::Reconnect() { Request(Work::Reconnect); }
 
-void ReaderOwner::DevicesChanged() { Request(Work::Check); }
+void ReaderOwner::DeviceAnnounced(DeviceNews news) {
+  if (stopping_) return;
+  if (!burst_.any) burst_.first_ms = host_.NowMs();
+  burst_.any = true;
+  switch (news) {
+    case DeviceNews::Arrived:
+      burst_.arrived = true;
+      if (removed_since_start_) arrived_after_removal_ = true;
+      break;
+    case DeviceNews::Removed:
+      burst_.removed = true;
+      removed_since_start_ = true;
+      break;
+    case DeviceNews::NodesChanged: break;
+    case DeviceNews::Resumed: burst_.resumed = true; break;
+  }
+  host_.SetQuietTimer(kQuietMs);  // each announcement puts the look off again
+}
 
 void ReaderOwner::Stop() {
   // At once, even inside a card: its keys are not typed, nor those of cards waiting.
@@ -69,8 +90,7 @@ void ReaderOwner::Stop() {
 
 void ReaderOwner::Finish() {
   if (stopping_ && !stopped_ && depth_ == 0) Do(Work::Stop);
-  if (control_) control_->Release();
-  control_.reset();
+  LetGo();
 }
 
 void ReaderOwner::RunWaitingWork() {
@@ -78,9 +98,16 @@ void ReaderOwner::RunWaitingWork() {
   Do(std::exchange(waiting_, Work::None));
 }
 
-void ReaderOwner::RetryTimerElapsed() {
-  if (!std::exchange(retry_armed_, false)) return;
-  Request(Work::Reconnect);
+void ReaderOwner::QuietTimeElapsed() {
+  if (!burst_.any) return;
+  // Merged with any burst a look still waiting for the reader has not taken yet.
+  checking_.any = true;
+  checking_.arrived |= burst_.arrived;
+  checking_.removed |= burst_.removed;
+  checking_.resumed |= burst_.resumed;
+  if (!checking_.first_ms) checking_.first_ms = burst_.first_ms;
+  burst_ = Burst{};
+  Request(Work::Check);
 }
 
 void ReaderOwner::Request(Work work) {
@@ -105,6 +132,7 @@ void ReaderOwner::Do(Work work) {
     case Work::Reconnect:
       // The first start creates the control; later ones let the old one go first.
       if (started_once_) StopAndRelease();
+      if (stopping_) return;  // told to end while the old control was let go
       DoStart();
       return;
     case Work::Stop:
@@ -118,33 +146,52 @@ void ReaderOwner::DoStart() {
   {
     const Inside inside(*this);
     started_once_ = true;
-    retry_armed_ = false;
+    starting_ = true;
     power_lost_ = false;
-    last_start_ = host_.NowMs();
+    removed_since_start_ = arrived_after_removal_ = false;
+    checking_ = Burst{};  // a look that waited behind this start has nothing left to look at
     // Made afresh: the reader's software may have been installed, or a policy changed, since.
     control_ = host_.CreateControl(*this);
     session_.Start(*counted_);
     handler_.SetSentinelsTransmitted(session_.sentinels_transmitted());
+    starting_ = false;
   }
-  if (stopping_) return;  // the program began to end while the reader started
+  // The program began to end while the reader started; or the reader reported itself off
+  // during the start, which stands.
+  if (stopping_ || power_lost_) return;
   SetHealth(reader::AssessReader(control_->HasControl(), control_->EventsConnected(), session_,
                                  control_->HasControl() ? control_->ProgId() : control_->Tried()));
 }
 
 void ReaderOwner::StopAndRelease() {
   if (!control_) return;
-  {
-    const Inside inside(*this);
-    // A reconnect closes only what was opened; the program's end runs the whole stop sequence.
-    if (session_.opened() || stopped_) session_.Stop(*counted_);
-  }
+  const Inside inside(*this);
+  // A reconnect closes only what was opened; the program's end runs the whole stop sequence.
+  if (session_.opened() || stopped_) session_.Stop(*counted_);
+  LetGo();
+}
+
+// Unadvising and the last reference may run the control's teardown, which may pump messages:
+// the program counts as inside the reader until it has gone.
+void ReaderOwner::LetGo() {
+  if (!control_) return;
+  const Inside inside(*this);
   control_->Release();
   control_.reset();
 }
 
 void ReaderOwner::DoCheck() {
+  const Burst burst = std::exchange(checking_, Burst{});
+  if (!burst.any) return;
+  // Announcements that began while, or just after, a start made for a burst are most likely
+  // its own: a reader found broken then is not started again in a loop.
+  const bool echo = burst_start_ended_ && burst.first_ms < *burst_start_ended_ + kQuietMs;
   if (!health_.ready) {
-    ReconnectAfterQuietTime();
+    // Only removals bring nothing new to find.
+    const bool news = burst.arrived || burst.resumed || !burst.removed;
+    if (news && !(echo && health_.state == reader::ReaderState::NotWorking)) {
+      Request(Work::Reconnect);
+    }
     return;
   }
   reader::ReaderCheck check;
@@ -152,19 +199,43 @@ void ReaderOwner::DoCheck() {
     const Inside inside(*this);
     check = session_.Check(*counted_);
   }
-  if (check == reader::ReaderCheck::Broken) Request(Work::Reconnect);
-  if (check == reader::ReaderCheck::Unknown) ReconnectAfterQuietTime();
-}
-
-void ReaderOwner::ReconnectAfterQuietTime() {
-  const std::uint64_t since = host_.NowMs() - last_start_;
-  if (since >= kQuietMs) {
-    Request(Work::Reconnect);
+  if (stopping_) return;
+  if (check == reader::ReaderCheck::Broken) {
+    // With devices only removed the reader is most likely unplugged: its arrival starts it.
+    const bool only_removed = burst.removed && !burst.arrived && !burst.resumed;
+    if (echo || only_removed) {
+      NotWorking();
+    } else {
+      ReconnectForBurst(true);
+    }
     return;
   }
-  // A device just plugged in may need a moment: one try once the quiet time is over.
-  retry_armed_ = true;
-  host_.SetRetryTimer(static_cast<unsigned>(kQuietMs - since));
+  if (check == reader::ReaderCheck::Unknown && (arrived_after_removal_ || burst.resumed)) {
+    ReconnectForBurst(false);
+  }
+}
+
+// One start for a burst; a reader found broken that is still broken after it is reported as
+// not working.
+void ReaderOwner::ReconnectForBurst(bool broken) {
+  Request(Work::Reconnect);
+  if (busy() || stopping_) return;  // done later, from the message loop
+  burst_start_ended_ = host_.NowMs();
+  if (!broken || !health_.ready) return;
+  reader::ReaderCheck check;
+  {
+    const Inside inside(*this);
+    check = session_.Check(*counted_);
+  }
+  if (check == reader::ReaderCheck::Broken && !stopping_) NotWorking();
+}
+
+void ReaderOwner::NotWorking() {
+  reader::ReaderHealth broken;
+  broken.state = reader::ReaderState::NotWorking;
+  broken.control = health_.control;
+  broken.problem = L"card reader not working";
+  SetHealth(std::move(broken));
 }
 
 void ReaderOwner::SetHealth(reader::ReaderHealth health) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "reader/dispatch.h"
 #include "reader/reader_health.h"
@@ -23,11 +24,19 @@ class ReaderHost {
   // Work waits for the reader's call or event to return: call RunWaitingWork from the message
   // loop, later.
   virtual void WorkWaiting() = 0;
-  // Call RetryTimerElapsed once, `ms` from now (one timer: a new one replaces the old).
-  virtual void SetRetryTimer(unsigned ms) = 0;
+  // Call QuietTimeElapsed once, `ms` from now (one timer: a new one replaces the old).
+  virtual void SetQuietTimer(unsigned ms) = 0;
   virtual std::uint64_t NowMs() = 0;
   // The reader became ready, or not ready, or not ready for another reason.
   virtual void HealthChanged(const reader::ReaderHealth& health) = 0;
+};
+
+// What Windows announced about the PC's devices.
+enum class DeviceNews {
+  Arrived,       // a device interface or port arrived
+  Removed,       // one was removed
+  NodesChanged,  // something in the device tree changed, without saying what
+  Resumed,       // the PC woke from sleep
 };
 
 // Owns the reader. Nothing stops, releases or restarts it while the program is inside one of its
@@ -36,7 +45,7 @@ class ReaderHost {
 // into the strongest of them (a stop over a reconnect over a check).
 class ReaderOwner : public reader::ReaderEvents {
  public:
-  // Devices arrive in bursts: the reader is started again at most this often.
+  // Devices are announced in bursts: the reader is looked at once they have been quiet this long.
   static constexpr unsigned kQuietMs = 3000;
 
   ReaderOwner(ReaderHost& host, wedge::CardForm& form, wedge::KeystrokeOutput& keys,
@@ -49,10 +58,13 @@ class ReaderOwner : public reader::ReaderEvents {
   void Start();
   // The stop sequence (when the reader was opened), the control let go, the start sequence.
   void Reconnect();
-  // A device came or went, or the PC woke up: a reader that is not ready is started again (at
-  // most once in kQuietMs); one thought ready is checked and started again only when it no
-  // longer works, or, for a control that cannot tell, after the quiet time.
-  void DevicesChanged();
+  // A device came or went, or the PC woke up. Once the announcements have been quiet for
+  // kQuietMs, the burst gives at most one look and one start: a reader that is not ready is
+  // started again (unless devices were only removed); one thought ready is checked and started
+  // again only when the check says it is broken, or, for a control that cannot tell, when a
+  // device was removed since it started and one has arrived after that, or the PC woke up.
+  // A reader found broken again right after such a start is reported not working instead.
+  void DeviceAnnounced(DeviceNews news);
   // The program ends: no card is typed any more, the reader is stopped and let go (once it may
   // be) and nothing starts it again.
   void Stop();
@@ -61,7 +73,7 @@ class ReaderOwner : public reader::ReaderEvents {
   void Finish();
 
   void RunWaitingWork();
-  void RetryTimerElapsed();
+  void QuietTimeElapsed();
 
   // True while the program is inside a call to the reader or one of its events.
   bool busy() const { return depth_ > 0; }
@@ -81,8 +93,10 @@ class ReaderOwner : public reader::ReaderEvents {
   void Do(Work work);
   void DoStart();
   void DoCheck();
+  void ReconnectForBurst(bool broken);
+  void NotWorking();
   void StopAndRelease();
-  void ReconnectAfterQuietTime();
+  void LetGo();
   void SetHealth(reader::ReaderHealth health);
   void Leave();
 
@@ -96,11 +110,19 @@ class ReaderOwner : public reader::ReaderEvents {
   Work waiting_ = Work::None;
   bool stopping_ = false;
   bool stopped_ = false;
+  bool starting_ = false;            // inside the start sequence
   bool power_lost_ = false;          // reported off or offline since the last start
-  bool retry_armed_ = false;
   bool health_reported_ = false;
-  std::uint64_t last_start_ = 0;
   bool started_once_ = false;
+  // The announcements since the quiet timer was last armed, and since the last start.
+  struct Burst {
+    bool any = false, arrived = false, removed = false, resumed = false;
+    std::uint64_t first_ms = 0;
+  };
+  Burst burst_, checking_;
+  bool removed_since_start_ = false;
+  bool arrived_after_removal_ = false;
+  std::optional<std::uint64_t> burst_start_ended_;  // when a start made for a burst ended
 };
 
 }  // namespace shell
