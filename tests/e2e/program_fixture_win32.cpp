@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "type_target_client_win32.h"
@@ -274,6 +275,20 @@ std::vector<HWND> TrayIconWindows() {
     }
   }
   return icons;
+}
+
+HWND AddedIcon(const std::vector<HWND>& icons_before) {
+  std::vector<HWND> added;
+  for (HWND icon : TrayIconWindows()) {
+    if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
+      added.push_back(icon);
+    }
+  }
+  if (added.size() != 1) {
+    ADD_FAILURE() << added.size() << " new icons in the notification area";
+    return nullptr;
+  }
+  return added[0];
 }
 
 int Swipe(const std::wstring& args) {

@@ -71,6 +71,8 @@ bool TrayIconShown(HWND owner);
 std::wstring TrayTip(HWND icon_window);
 // The windows of the notification area's icons (Wine draws each in a window of its own).
 std::vector<HWND> TrayIconWindows();
+// The window of the icon a program added: the one icon window not among `icons_before`.
+HWND AddedIcon(const std::vector<HWND>& icons_before);
 
 // Runs msr-swipe with `args`; its exit code (0: the card was taken), -1 when it did not run.
 int Swipe(const std::wstring& args);

@@ -72,52 +72,21 @@ std::wstring ClipboardText() {
   return text;
 }
 
-class TypingRules : public e2e::ProgramTest, public ::testing::WithParamInterface<RuleCase> {
+class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInterface<RuleCase> {
  protected:
   void TearDown() override {
     targets.clear();
-    for (const std::wstring& copy : copies) DeleteFileW(copy.c_str());
+    for (const Into& into : GetParam().into) DeleteFileW((dir + into.program).c_str());
     RemoveDirectoryW(dir.c_str());
-    e2e::ProgramTest::TearDown();
+    e2e::CardTypingTest::TearDown();
   }
 
-  // Starts a copy of the target as `program`, in front with the focus in its box.
-  type_target::Target& Start(const std::wstring& program) {
-    if (dir.empty()) {
-      wchar_t temp[MAX_PATH];
-      GetTempPathW(MAX_PATH, temp);
-      dir = std::wstring(temp) + L"zan-rules-" + std::to_wstring(GetCurrentProcessId());
-      CreateDirectoryW(dir.c_str(), nullptr);
-    }
-    const std::wstring exe = dir + L"\\" + program;
-    if (std::find(copies.begin(), copies.end(), exe) == copies.end()) {
-      EXPECT_TRUE(CopyFileW(e2e::TypeTargetExe().c_str(), exe.c_str(), FALSE));
-      copies.push_back(exe);
-    }
-    targets.push_back(std::make_unique<type_target::Target>());
-    type_target::Target& target = *targets.back();
-    EXPECT_TRUE(target.Start(exe, L"--chars"));
-    RECT r{};
-    GetWindowRect(reinterpret_cast<HWND>(static_cast<UINT_PTR>(target.shared().main_window)), &r);
-    type_target::Xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
-                         std::to_string((r.top + r.bottom) / 2) + " click 1");
-    EXPECT_TRUE(target.Focus());
-    return target;
-  }
-
-  // The gaps between characters, in milliseconds.
-  static std::vector<double> Gaps(const type_target::Target& target) {
-    const std::vector<std::int64_t> stamps = target.Stamps();
-    std::vector<double> gaps;
-    for (std::size_t i = 1; i < stamps.size(); ++i) gaps.push_back(Milliseconds(stamps[i] - stamps[i - 1]));
-    std::sort(gaps.begin(), gaps.end());
-    return gaps;
-  }
-
-  e2e::Program program;
   std::vector<std::unique_ptr<type_target::Target>> targets;
-  std::vector<std::wstring> copies;
-  std::wstring dir;
+  std::wstring dir = [] {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"zan-rules-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+  }();
 };
 
 TEST_P(TypingRules, DecideWhatEachProgramGets) {
@@ -126,46 +95,46 @@ TEST_P(TypingRules, DecideWhatEachProgramGets) {
   const std::vector<HWND> icons_before = e2e::TrayIconWindows();
   ASSERT_NO_FATAL_FAILURE(StartWith(program, kSettings));
   ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(program.Window()); }, 5000));
-  const std::wstring card = e2e::ExpectedText(kSettings, kCard);
-  const std::wstring earlier = L"copied before the card";
-  for (const Into& into : c.into) Start(into.program);
+  CreateDirectoryW(dir.c_str(), nullptr);
+  for (const Into& into : c.into) {
+    CopyFileW(e2e::TypeTargetExe().c_str(), (dir + into.program).c_str(), TRUE);  // once per name
+    targets.push_back(std::make_unique<type_target::Target>());
+    ASSERT_NO_FATAL_FAILURE(ShowTarget(*targets.back(), L"--chars", dir + into.program));
+  }
+  const std::wstring card = e2e::ExpectedText(kSettings, kCard), earlier = L"copied before the card";
   if (c.then == Then::Pasted) targets.back()->SetClipboard(earlier);
-
-  for (std::size_t i = 0; i < c.into.size(); ++i) {
-    // Switched mid card, the last started is the one typed into; the first is brought forward.
-    const bool switched = c.then == Then::SwitchedMidCard;
-    type_target::Target& target = *targets[switched ? targets.size() - 1 : i];
-    const Into& into = c.into[switched ? targets.size() - 1 : i];
+  // Switched mid card, the card goes to the last started; the first is brought forward.
+  const bool switched = c.then == Then::SwitchedMidCard;
+  for (std::size_t i = switched ? c.into.size() - 1 : 0; i < c.into.size(); ++i) {
+    type_target::Target& target = *targets[i];
+    const Into& into = c.into[i];
     const std::wstring expected = into.text ? into.text : card;
+    const unsigned paced_ms = static_cast<unsigned>(card.size() * std::max(into.pace_ms, 0));
     ASSERT_TRUE(target.Focus());
     if (switched) targets.front()->Arm(1);
     target.Arm(static_cast<std::int32_t>(expected.empty() ? 1 : expected.size()));
     ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCard)), 0);
-    const unsigned paced_ms = static_cast<unsigned>(card.size() * std::max(into.pace_ms, 0));
     if (switched) {
       ASSERT_TRUE(e2e::WaitFor([&] { return target.shared().length > 0; }, 10000));
       ASSERT_TRUE(targets.front()->Focus());
       EXPECT_FALSE(targets.front()->WaitDone(paced_ms + 2000)) << "the window switched to got keys";
-      EXPECT_EQ(targets.front()->Text(), L"");
       const std::wstring got = target.Text();
       EXPECT_LT(got.size(), expected.size());
       EXPECT_EQ(got, expected.substr(0, got.size()));
       break;
     }
-    if (expected.empty()) {
-      EXPECT_FALSE(target.WaitDone(1500));
-    } else {
-      EXPECT_TRUE(target.WaitDone(paced_ms + 20000)) << "arrived: " << target.shared().length;
-    }
+    EXPECT_EQ(target.WaitDone(expected.empty() ? 1500 : paced_ms + 20000), !expected.empty());
     EXPECT_EQ(target.Text(), expected) << "into " << std::string(into.program, into.program + wcslen(into.program));
-    const std::vector<double> gaps = Gaps(target);
+    std::vector<double> gaps;
+    const std::vector<std::int64_t> stamps = target.Stamps();
+    for (std::size_t k = 1; k < stamps.size(); ++k) gaps.push_back(Milliseconds(stamps[k] - stamps[k - 1]));
+    std::sort(gaps.begin(), gaps.end());
     if (into.pace_ms > 0 && !gaps.empty()) {
       EXPECT_GE(gaps.front(), 0.8 * into.pace_ms);
     } else if (into.pace_ms < 0 && !gaps.empty()) {
       EXPECT_LT(gaps[gaps.size() / 2], 0.8 * -into.pace_ms) << "not in one burst";
     }
-    // What is not typed as the Enter or Tab key.
-    std::wstring keys_left_out = expected;
+    std::wstring keys_left_out = expected;  // what is not typed as the Enter or Tab key
     keys_left_out.erase(std::remove_if(keys_left_out.begin(), keys_left_out.end(),
                                        [](wchar_t ch) { return ch == L'\r' || ch == L'\n' || ch == L'\t'; }),
                         keys_left_out.end());
@@ -181,12 +150,7 @@ TEST_P(TypingRules, DecideWhatEachProgramGets) {
     }
   }
   if (c.tip) {
-    std::vector<HWND> added;
-    for (HWND icon : e2e::TrayIconWindows()) {
-      if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) added.push_back(icon);
-    }
-    ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(e2e::TrayTip(added.front()), c.tip);
+    EXPECT_EQ(e2e::TrayTip(e2e::AddedIcon(icons_before)), c.tip);
   }
 }
 
