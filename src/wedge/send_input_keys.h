@@ -48,12 +48,20 @@ class SendInputKeys : public KeystrokeOutput {
   // no later card is typed.
   void StopTyping();
 
-  // The thread's timer for the paced card ran out: its next step is typed.
+  // The thread's timer for the paced or pasted card ran out: its next step is done.
   void TimerElapsed();
+  // A clipboard message to the window that offers a pasted card's text.
+  void ClipboardMessage(unsigned message);
 
  private:
   struct Card;   // one card's keys and texts, waiting to be typed
   struct Paced;  // the card being typed key by key
+  struct Pasting;  // the card being pasted
+  bool busy() const { return paced_ || pasting_; }
+  bool InjectWith(const std::vector<KeyStroke>& keys, KeyboardLayout& layout);
+  void PasteStep();
+  void PasteRestore();
+  void PasteDone();
   bool Inject(const std::vector<KeyStroke>& keys, bool unicode = false);
   bool Allowed();
   void TypeCard(Card& card);
@@ -73,6 +81,7 @@ class SendInputKeys : public KeystrokeOutput {
   std::vector<KeyStroke> card_keys_;
   std::unique_ptr<Card> card_;                 // gathered between BeginCard and EndCard
   std::unique_ptr<Paced> paced_;               // being typed; nothing while idle
+  std::unique_ptr<Pasting> pasting_;           // being pasted; nothing while idle
   std::deque<std::unique_ptr<Card>> waiting_;  // behind it
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/raii_win32.h"
 #include "wedge/send_input_keys.h"
+#include "wedge/send_input_parts_win32.h"
 #include "wedge/wipe.h"
 
 #include <mmsystem.h>
@@ -145,8 +146,17 @@ std::wstring ProgramOf(HWND window) {
   return slash == std::wstring::npos ? full : full.substr(slash + 1);
 }
 
+}  // namespace
+
 // The one output whose paced card the thread's timer steps (the program has one).
 SendInputKeys* g_paced_output = nullptr;
+
+void CALLBACK PacedTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_paced_output) g_paced_output->TimerElapsed();
+}
+
+namespace {
 
 INPUT ToInput(const KeyEvent& e) {
   INPUT in{};
@@ -173,34 +183,7 @@ struct SendInputKeys::Layouts {
   }
 };
 
-struct SendInputKeys::Card {
-  std::vector<KeyStroke> keys;
-  CardTexts texts;
-  ~Card() { Wipe(keys); }
-};
 
-// A card typed one step at a time: one character's keys (with the modifiers it needs) per step,
-// or, without a delay between characters, everything up to the next Enter. Before each step
-// after the first, the window in front must still be the one the card started in.
-struct SendInputKeys::Paced {
-  std::vector<KeyStroke> keys;
-  std::wstring program;
-  HWND window = nullptr;
-  bool unicode = false;
-  unsigned delay_ms = 0;
-  unsigned enter_delay_ms = 0;
-  std::size_t next = 0;
-  UINT_PTR timer = 0;
-  ULONGLONG due = 0;  // when the next step is due, for a pace that does not drift
-  ~Paced() { Wipe(keys); }
-};
-
-namespace {
-void CALLBACK PacedTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  if (g_paced_output) g_paced_output->TimerElapsed();
-}
-}  // namespace
 
 SendInputKeys::SendInputKeys(UserCue* cue, RuleReader rules)
     : layouts_(std::make_unique<Layouts>()), cue_(cue), rules_(std::move(rules)) {
@@ -251,7 +234,7 @@ void SendInputKeys::CardFields(const CardTexts& texts) {
 
 void SendInputKeys::EndCard() {
   in_card_ = false;
-  if (!stopped_ && !rules_ && !paced_) {
+  if (!stopped_ && !rules_ && !busy()) {
     Inject(card_keys_);  // a refused injection is ignored, as a failed call of the card would be
     Wipe(card_keys_);
     return;
@@ -261,7 +244,7 @@ void SendInputKeys::EndCard() {
   card->keys.swap(card_keys_);
   card_keys_ = {};
   if (stopped_) return;  // the card wipes itself
-  if (paced_) {
+  if (busy()) {
     waiting_.push_back(std::move(card));
     return;
   }
@@ -275,6 +258,7 @@ void SendInputKeys::StopTyping() {
     timeEndPeriod(1);
   }
   paced_.reset();
+  if (pasting_) PasteDone();
   waiting_.clear();
   card_.reset();
 }
@@ -414,7 +398,7 @@ void SendInputKeys::PacedDone() {
   paced_.reset();
   timeEndPeriod(1);
   // The cards that waited, in their order; one of them may start the next paced card.
-  while (!paced_ && !waiting_.empty() && !stopped_) {
+  while (!busy() && !waiting_.empty() && !stopped_) {
     std::unique_ptr<Card> card = std::move(waiting_.front());
     waiting_.pop_front();
     TypeCard(*card);
@@ -423,6 +407,7 @@ void SendInputKeys::PacedDone() {
 
 void SendInputKeys::TimerElapsed() {
   if (paced_ && !stopped_) PacedStep();
+  else if (pasting_) PasteRestore();
 }
 
 bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys, bool unicode) {
@@ -430,9 +415,11 @@ bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys, bool unicode) {
   if (!Allowed()) return false;
   Win32Layout& layout = layouts_->Foreground();
   UnicodeOnly unicode_layout(layout);
-  std::vector<KeyEvent> events =
-      PlanKeystrokes(keys, unicode ? static_cast<KeyboardLayout&>(unicode_layout) : layout,
-                     CurrentKeyboardState());
+  return InjectWith(keys, unicode ? static_cast<KeyboardLayout&>(unicode_layout) : layout);
+}
+
+bool SendInputKeys::InjectWith(const std::vector<KeyStroke>& keys, KeyboardLayout& layout) {
+  std::vector<KeyEvent> events = PlanKeystrokes(keys, layout, CurrentKeyboardState());
   std::vector<INPUT> inputs;
   inputs.reserve(events.size());
   for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
@@ -446,6 +433,3 @@ bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys, bool unicode) {
 
 }  // namespace wedge
 
-namespace wedge {
-void SendInputKeys::Paste(const std::vector<KeyStroke>& keys, const std::wstring&) { Inject(keys, true); }
-}
