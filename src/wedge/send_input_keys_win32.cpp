@@ -8,6 +8,8 @@
 #include "wedge/send_input_parts_win32.h"
 #include "wedge/wipe.h"
 
+#include <mmsystem.h>
+
 namespace wedge {
 namespace {
 
@@ -129,18 +131,6 @@ class UnicodeOnly : public KeyboardLayout {
  private:
   KeyboardLayout& keys_;
 };
-
-// The system's timers to the millisecond while a card is paced (`fine`), back to the default
-// after. winmm.dll is no known DLL, which an import would let the loader take from the program's
-// folder: it is loaded from System32 only, when a card is first paced.
-void TimerPeriod(bool fine) {
-  using PeriodFn = UINT(WINAPI*)(UINT);
-  static const HMODULE winmm = LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!winmm) return;
-  const auto fn = reinterpret_cast<PeriodFn>(reinterpret_cast<void*>(
-      GetProcAddress(winmm, fine ? "timeBeginPeriod" : "timeEndPeriod")));
-  if (fn) fn(1);
-}
 
 // The file name of the program that owns `window` ("wfica32.exe"); empty when it cannot be read.
 std::wstring ProgramOf(HWND window) {
@@ -265,7 +255,7 @@ void SendInputKeys::StopTyping() {
   stopped_ = true;
   if (paced_) {
     if (paced_->timer) KillTimer(nullptr, paced_->timer);
-    TimerPeriod(false);
+    timeEndPeriod(1);
   }
   paced_.reset();
   if (pasting_) PasteDone();
@@ -360,7 +350,8 @@ void SendInputKeys::StartPaced(const TypingRule& rule, std::wstring program,
   paced_->unicode = rule.keys == KeysMode::Unicode;
   paced_->delay_ms = rule.delay_ms;
   paced_->enter_delay_ms = rule.enter_delay_ms;
-  TimerPeriod(true);
+  // The system's timers to the millisecond while a card is paced, back to the default after.
+  timeBeginPeriod(1);
   paced_->due = GetTickCount64();
   PacedStep();
 }
@@ -405,7 +396,7 @@ void SendInputKeys::PacedStep() {
 
 void SendInputKeys::PacedDone() {
   paced_.reset();
-  TimerPeriod(false);
+  timeEndPeriod(1);
   // The cards that waited, in their order; one of them may start the next paced card.
   while (!busy() && !waiting_.empty() && !stopped_) {
     std::unique_ptr<Card> card = std::move(waiting_.front());
