@@ -231,7 +231,6 @@ bool EventInterface(IDispatch* control, IConnectionPointContainer* container, co
     return true;
   }
   const ComPtr<ITypeLib> library = TypeLibrary(control);
-  coclass.reset();
   if (library && SUCCEEDED(library->GetTypeInfoOfGuid(clsid, coclass.put())) &&
       DefaultSource(coclass.get(), iid)) {
     return true;

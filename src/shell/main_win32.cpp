@@ -202,7 +202,8 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
         }
         return false;
       case kDeviceNewsMessage:
-        if (!unloading_ && lifecycle_.loaded() && wparam <= static_cast<WPARAM>(DeviceNews::Resumed)) {
+        if (!unloading_ && lifecycle_.loaded() &&
+            wparam <= static_cast<WPARAM>(DeviceNews::Resumed)) {
           reader_.DeviceAnnounced(static_cast<DeviceNews>(wparam));
         }
         return true;

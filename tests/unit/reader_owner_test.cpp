@@ -148,11 +148,8 @@ TEST(ReaderOwner, EachBurstOfAnnouncementsGivesAtMostOneLookAndOneStart) {
     std::string digest;
     bool ready;
   } cases[] = {
-      {0, "ANNNN|", start + " C65543", true},
       {106, "ANNNN|P|", start + " C65543 C65543" + again, true},
-      {106, "R|NA|", start + " C65543 C65543" + again, true},
       {106, "RA|N|", start + " C65543" + again + " C65543", true},
-      {111, "NNNNN|", start + " C65543" + again + " C65543", false},
       {111, "N|N|", start + " C65543" + again + " C65543", false},
       {111, "R|A|", start + " C65543" + again, true},
   };
