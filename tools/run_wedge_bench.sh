@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program's benchmark under Wine on a display of its own: builds the x86 preset, starts
 # the project's Wine session, registers the simulated reader, runs zan_wedge_bench.exe with the
-# program's default settings (arguments: cards, idle seconds, starts; 200 60 9 unless given),
+# program's default settings (arguments: cards, idle seconds, starts, paced cards, their delay
+# in ms; 200 60 9 10 20 unless given),
 # then puts the program's stored settings back and stops what it started.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,4 +21,4 @@ zan_session_start
 zan_register_reader "$preset" "$root/build/$preset/tools/msr-sim.dll"
 zan_program_values_save
 scripts/wine-exec build/$preset/tools/zan_wedge_bench.exe "Z:$root/build/$preset/src/shell/ZANKeyboardWedge.exe" \
-  "${1:-200}" "${2:-60}" "${3:-9}"
+  "${1:-200}" "${2:-60}" "${3:-9}" "${4:-10}" "${5:-20}"

@@ -112,7 +112,9 @@ Target::Target() : h_(std::make_unique<Handles>()) {}
 Target::~Target() { Stop(); }
 
 bool Target::Start(const std::wstring& exe, const std::wstring& options) {
-  const std::wstring name = std::to_wstring(GetCurrentProcessId());
+  // Several targets may run for one process.
+  static int serial = 0;
+  const std::wstring name = std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++serial);
   h_->mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared),
                                    MappingName(name).c_str());
   if (!h_->mapping) return false;
@@ -151,6 +153,18 @@ std::wstring Target::Text() const {
       SendMessageW(h_->Edit(), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0])));
   text.resize(static_cast<std::size_t>(got));
   return text;
+}
+
+std::vector<std::int64_t> Target::Stamps() const {
+  const int n = h_->shared->stamp_count;
+  return std::vector<std::int64_t>(h_->shared->stamps, h_->shared->stamps + (n < kMaxStamps ? n : kMaxStamps));
+}
+
+void Target::SetClipboard(const std::wstring& text) {
+  const std::wstring kept = text.substr(0, kMaxPasted - 1);
+  kept.copy(h_->shared->clipboard, kept.size());
+  h_->shared->clipboard[kept.size()] = L'\0';
+  SendMessageW(h_->Main(), kSetClipboard, 0, 0);
 }
 
 const Shared& Target::shared() const { return *h_->shared; }

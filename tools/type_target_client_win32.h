@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "type_target_shared_win32.h"
 
@@ -54,6 +55,10 @@ class Target {
   bool WaitDone(unsigned ms);
   // The box's text.
   std::wstring Text() const;
+  // When each character arrived since the last Arm (the --chars box only).
+  std::vector<std::int64_t> Stamps() const;
+  // Puts `text` on the clipboard, the target owning it as any program that copied would.
+  void SetClipboard(const std::wstring& text);
   const Shared& shared() const;
   // Closes the target, or ends it when it does not close.
   void Stop();

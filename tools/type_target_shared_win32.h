@@ -10,6 +10,16 @@ namespace type_target {
 // Messages the target's main window takes (WM_APP + n).
 constexpr unsigned kArm = 0x8001;    // wParam: the text length to wait for; empties the box
 constexpr unsigned kFocus = 0x8002;  // brings the window to the front, the focus into the box
+constexpr unsigned kSetClipboard = 0x8003;  // puts Shared::clipboard on the clipboard as text
+
+constexpr int kMaxStamps = 8192;
+constexpr int kMaxPasted = 2048;
+
+// The clipboard formats that keep a text out of clipboard history, the cloud clipboard and
+// clipboard monitors, as bits of Shared::paste_formats.
+constexpr std::int32_t kExcludeFromMonitors = 1;  // ExcludeClipboardContentFromMonitorProcessing
+constexpr std::int32_t kNoHistory = 2;            // CanIncludeInClipboardHistory, DWORD 0
+constexpr std::int32_t kNoCloud = 4;              // CanUploadToCloudClipboard, DWORD 0
 
 struct Shared {
   volatile std::int32_t ready;         // 1 once the box exists and has the focus
@@ -19,6 +29,14 @@ struct Shared {
   volatile std::int64_t done;          // ... when the text reached the expected length
   std::uint64_t main_window;           // HWND of the target's top-level window
   std::uint64_t edit;                  // HWND of its box
+  // Filled by the --chars box only, emptied by kArm.
+  volatile std::int32_t stamp_count;   // characters stamped (Enter counts once)
+  volatile std::int64_t stamps[kMaxStamps];  // QueryPerformanceCounter as each character arrived
+  volatile std::int32_t packets;       // keys that came as Unicode key events (VK_PACKET)
+  volatile std::int32_t pastes;        // Ctrl+V received
+  volatile std::int32_t paste_formats; // kExclude... bits present at every Ctrl+V (-1: none yet)
+  wchar_t pasted[kMaxPasted];          // the clipboard texts pasted, one after another
+  wchar_t clipboard[kMaxPasted];       // the text kSetClipboard puts on the clipboard
 };
 
 inline std::wstring MappingName(const std::wstring& name) { return L"Local\\ZanTypeTarget." + name; }

@@ -3,10 +3,14 @@
 // Usage: zan_type_target.exe NAME [--chars]   (NAME names its shared memory and event)
 // With --chars the box is a window that keeps every character it receives (WM_CHAR) as it comes,
 // a carriage return as "\r\n" as the multi-line box shows it: under Wine it takes characters
-// far faster than an edit box, for tests that push many cards.
+// far faster than an edit box, for tests that push many cards. That box also stamps each
+// character as it arrives, and for a Ctrl+V pastes the clipboard's text and notes which of the
+// formats that keep a text out of clipboard history were there (see Shared).
+// The tests run copies of it under other file names (mstsc.exe ...), as other programs.
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "type_target_shared_win32.h"
@@ -37,16 +41,79 @@ void OnChange() {
   }
 }
 
+void Stamp(std::size_t characters) {
+  const std::int64_t now = Now();
+  for (std::size_t i = 0; i < characters && g_shared->stamp_count < type_target::kMaxStamps; ++i) {
+    g_shared->stamps[g_shared->stamp_count] = now;
+    g_shared->stamp_count = g_shared->stamp_count + 1;
+  }
+}
+
+// A registered format holding a DWORD 0, as the clipboard-history opt-outs do.
+bool HoldsZero(const wchar_t* format_name) {
+  HANDLE data = GetClipboardData(RegisterClipboardFormatW(format_name));
+  const void* p = data ? GlobalLock(data) : nullptr;
+  const bool zero = p && GlobalSize(data) >= sizeof(DWORD) && *static_cast<const DWORD*>(p) == 0;
+  if (p) GlobalUnlock(data);
+  return zero;
+}
+
+// Ctrl+V as an edit box takes it: the clipboard's text goes in where the caret is (at the end).
+void Paste(HWND hwnd) {
+  bool open = false;
+  for (int i = 0; i < 50 && !(open = OpenClipboard(hwnd)); ++i) Sleep(10);
+  if (!open) return;
+  std::int32_t formats = 0;
+  if (IsClipboardFormatAvailable(RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing"))) {
+    formats |= type_target::kExcludeFromMonitors;
+  }
+  if (HoldsZero(L"CanIncludeInClipboardHistory")) formats |= type_target::kNoHistory;
+  if (HoldsZero(L"CanUploadToCloudClipboard")) formats |= type_target::kNoCloud;
+  std::wstring text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  g_shared->paste_formats = g_shared->paste_formats & formats;
+  g_shared->pastes = g_shared->pastes + 1;
+  std::wstring pasted = g_shared->pasted;
+  pasted = (pasted + text).substr(0, type_target::kMaxPasted - 1);
+  pasted.copy(g_shared->pasted, pasted.size());
+  g_shared->pasted[pasted.size()] = L'\0';
+  g_chars += text;
+  Stamp(text.size());
+  OnChange();
+}
+
+void SetClipboardText(HWND hwnd) {
+  const std::wstring text(g_shared->clipboard);
+  if (!OpenClipboard(hwnd)) return;
+  EmptyClipboard();
+  if (HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
+    std::memcpy(GlobalLock(data), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(data);
+    if (!SetClipboardData(CF_UNICODETEXT, data)) GlobalFree(data);
+  }
+  CloseClipboard();
+}
+
 LRESULT CALLBACK CharBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CHAR:
-      if (wp == L'\r') {
-        g_chars += L"\r\n";
-      } else {
-        g_chars += static_cast<wchar_t>(wp);
+      if (wp == 0x16) {  // Ctrl+V
+        Paste(hwnd);
+        return 0;
       }
+      g_chars += wp == L'\r' ? L"\r\n" : std::wstring(1, static_cast<wchar_t>(wp));
+      Stamp(1);
       OnChange();
       return 0;
+    case WM_KEYDOWN:
+      if (wp == VK_PACKET) g_shared->packets = g_shared->packets + 1;
+      break;
     case WM_SETTEXT:
       g_chars = lp ? reinterpret_cast<const wchar_t*>(lp) : L"";
       return TRUE;
@@ -97,10 +164,18 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       g_shared->first_change = 0;
       g_shared->done = 0;
       g_shared->length = 0;
+      g_shared->stamp_count = 0;
+      g_shared->packets = 0;
+      g_shared->pastes = 0;
+      g_shared->paste_formats = -1;
+      g_shared->pasted[0] = L'\0';
       g_shared->expected = static_cast<std::int32_t>(wp);
       return 0;
     case type_target::kFocus:
       Focus(hwnd);
+      return 0;
+    case type_target::kSetClipboard:
+      SetClipboardText(hwnd);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -1,9 +1,11 @@
 // Benchmark of the program itself under Wine: cards swiped on the simulated reader and typed by the
 // program into the box of another process, against the bare SendInput floor for the same text in
 // the same run; the program's CPU time per card; its cost while idle; its resident memory and its
-// start time to the icon beside a minimal tray program (zan_minimal_tray.exe) started the same way.
+// start time to the icon beside a minimal tray program (zan_minimal_tray.exe) started the same way;
+// then cards typed under a typing rule with a pause between keys.
 //
-//   zan_wedge_bench.exe PROGRAM [cards] [idle seconds] [starts]     (200, 60, 9)
+//   zan_wedge_bench.exe PROGRAM [cards] [idle seconds] [starts] [paced cards] [delay ms]
+//                                                              (200, 60, 9, 10, 20)
 //
 // PROGRAM is the Windows path of ZANKeyboardWedge.exe. The simulated reader must be registered and
 // the program's settings must be the defaults (every track, sentinels, no Enter);
@@ -21,6 +23,11 @@
 // - Start to icon: from just before CreateProcess to the first moment a NIM_MODIFY that changes
 //   nothing succeeds for (a top-level window of the new process, icon 1): the notification area
 //   then holds the icon.
+// - Paced cards: a rule "delay=D" for the typing target's program, written to the user's rules
+//   after the figures above (the program reads them at every card) and removed again. The time
+//   from the first character to the last against (characters - 1) x D, and the program's context
+//   switches and CPU time per pause between keys: a timer that wakes it once per key, not a wait
+//   that spins. The idle figures are taken after these cards.
 
 #include <windows.h>
 #include <psapi.h>
@@ -221,6 +228,24 @@ void PrintTiming(const char* name, const Timing& t) {
 
 const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 
+constexpr wchar_t kRulesKey[] = L"Software\\VB and VBA Program Settings\\ZANKeyboardWedge\\Targets";
+constexpr wchar_t kTargetProgram[] = L"zan_type_target.exe";
+
+// Sets (or, with an empty text, removes) the typing rule for the typing target.
+bool SetTargetRule(const std::wstring& rule) {
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRulesKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const LSTATUS status =
+      rule.empty() ? RegDeleteValueW(key, kTargetProgram)
+                   : RegSetValueExW(key, kTargetProgram, 0, REG_SZ, reinterpret_cast<const BYTE*>(rule.c_str()),
+                                    static_cast<DWORD>((rule.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -233,6 +258,8 @@ int main(int argc, char** argv) {
   const int cards = argc > 2 ? std::atoi(argv[2]) : 200;
   const int idle_s = argc > 3 ? std::atoi(argv[3]) : 60;
   const int starts = argc > 4 ? std::atoi(argv[4]) : 9;
+  const int paced_cards = argc > 5 ? std::atoi(argv[5]) : 10;
+  const int delay_ms = argc > 6 ? std::atoi(argv[6]) : 20;
   const std::wstring minimal = Here() + L"zan_minimal_tray.exe";
   // The pointer rests in a corner, away from every window, as at an idle till. A fresh display
   // puts it at the centre, where the program's window opens: there Wine tracks the controls'
@@ -285,6 +312,7 @@ int main(int argc, char** argv) {
   // a sender under Wine, beside the program's CPU time per card.
   long long floor_cpu_ns = 0;
 
+  unsigned wait_ms = 20000;  // for a card to arrive whole
   // One card typed by the program (swipe = true) or by the bare SendInput call; false on failure.
   auto measure = [&](bool swipe, Timing* into) {
     target.Focus();
@@ -308,7 +336,7 @@ int main(int argc, char** argv) {
       ok = typing_floor::TypeBare(records);
       if (into) floor_cpu_ns += ThreadCpuNs() - cpu0;
     }
-    ok = target.WaitDone(20000) && ok;
+    ok = target.WaitDone(wait_ms) && ok;
     const type_target::Shared& sh = target.shared();
     const std::wstring arrived = target.Text();
     if (!into) return ok && arrived == typed;
@@ -341,6 +369,31 @@ int main(int argc, char** argv) {
   }
   const LinuxStats busy1 = wedge.Stats();
   const double win_cpu1 = CpuMsOf(wedge.process());
+
+  // Paced cards: every card's keys one character at a time, a pause of delay_ms between them.
+  std::vector<double> paced_ratio, paced_switches, paced_cpu;
+  int paced_bad = 0;
+  const int steps = static_cast<int>(typed.size()) - 1;
+  if (paced_cards > 0 && !SetTargetRule(L"delay=" + std::to_wstring(delay_ms))) {
+    std::fprintf(stderr, "cannot write the typing rule\n");
+    return 2;
+  }
+  wait_ms += static_cast<unsigned>(steps * delay_ms);
+  for (int i = 0; i < paced_cards; ++i) {
+    const LinuxStats before = wedge.Stats();
+    Timing one;
+    measure(true, &one);
+    const LinuxStats after = wedge.Stats();
+    if (one.bad || one.last.empty()) {
+      ++paced_bad;
+      continue;
+    }
+    const type_target::Shared& sh = target.shared();
+    paced_ratio.push_back(type_target::Milliseconds(sh.done - sh.first_change) / (steps * delay_ms));
+    paced_switches.push_back(static_cast<double>(after.switches - before.switches) / steps);
+    paced_cpu.push_back(static_cast<double>(after.cpu_ns - before.cpu_ns) / 1e6);
+  }
+  if (paced_cards > 0) SetTargetRule(L"");
   target.Stop();
 
   // Idle: both programs side by side, settled first.
@@ -401,6 +454,16 @@ int main(int argc, char** argv) {
               Verdict(start_ratio <= 1.5));
   std::printf("executable: %lld bytes (minimal program %lld bytes) (target <= 1 MB): %s\n", size,
               file_size(minimal), Verdict(size >= 0 && size <= 1024 * 1024));
+  if (paced_cards > 0) {
+    const double ratio_med = Percentile(paced_ratio, 0.5);
+    std::printf("paced, rule delay=%d: %d cards, first to last character median %.3f x (characters - 1) x delay "
+                "(p95 %.3f, target 0.90-1.10): %s; failed %d\n",
+                delay_ms, paced_cards, ratio_med, Percentile(paced_ratio, 0.95),
+                Verdict(!paced_ratio.empty() && ratio_med >= 0.9 && ratio_med <= 1.1), paced_bad);
+    std::printf("paced, while it waits between keys: median %.2f context switches per key, %.3f ms CPU per card "
+                "(%.4f ms per key)\n",
+                Percentile(paced_switches, 0.5), Percentile(paced_cpu, 0.5), Percentile(paced_cpu, 0.5) / steps);
+  }
   if (!ours_clean) std::printf("the program did not end when asked to close\n");
-  return ours.bad + floor.bad ? 3 : 0;
+  return ours.bad + floor.bad + paced_bad ? 3 : 0;
 }

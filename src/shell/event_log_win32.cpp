@@ -14,4 +14,12 @@ void WriteEventLog(const HealthNotice& notice) {
   DeregisterEventSource(log);
 }
 
+void WriteTypingEvent(std::uint32_t event_id, const std::wstring& program, const std::wstring& what) {
+  HANDLE log = RegisterEventSourceW(nullptr, settings::kAppTitle);
+  if (!log) return;  // deliberately quiet: the cashier heard the cue
+  const wchar_t* strings[] = {program.c_str(), what.c_str()};
+  ReportEventW(log, EVENTLOG_WARNING_TYPE, 0, event_id, nullptr, 2, 0, strings, nullptr);
+  DeregisterEventSource(log);
+}
+
 }  // namespace shell

@@ -18,6 +18,7 @@
 #include "settings/policies.h"
 #include "settings/registry_settings.h"
 #include "settings/settings_table.h"
+#include "settings/typing_rules.h"
 #include "shell/device_news.h"
 #include "shell/dll_search.h"
 #include "shell/form_model.h"
@@ -58,7 +59,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
       : store_(settings::MakeRegistrySettingsStore()),
         model_(*store_),
         window_(model_, this),
-        keys_(this),
+        keys_(this, &settings::ReadTypingRules),
         lifecycle_(*this, [](const char* step) {
           // Only the step's name: nothing of a card is ever logged.
           OutputDebugStringA("ZANKeyboardWedge: a step failed: ");
@@ -156,7 +157,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   // the reader is not ready; no message box, which would stop a till started at log-on.
   // IT hears of it in the event log, the cashier from a balloon, once per change.
   void HealthChanged(const reader::ReaderHealth& health) override {
-    if (tray_) tray_->Change(window_.SmallIcon(!health.ready), reader::HealthTip(kTrayTip, health));
+    if (tray_) tray_->Change(window_.SmallIcon(!health.ready), Tip());
     const std::optional<HealthNotice> notice = notices_.Next(health);
     if (!notice) return;
     WriteEventLog(*notice);
@@ -165,6 +166,20 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
 
   // wedge::UserCue
   void CardNotTyped() override { MessageBeep(MB_ICONWARNING); }
+  void Trouble(wedge::TypingTrouble trouble, const std::wstring& program,
+               const std::wstring& what) override {
+    constexpr std::uint32_t kIds[] = {kEventRuleWrong, kEventFieldMissing, kEventWindowChanged,
+                                      kEventPasteFailed};
+    WriteTypingEvent(kIds[static_cast<int>(trouble)], program, what);
+    if (trouble != wedge::TypingTrouble::RuleWrong || rule_fault_ == program) return;
+    rule_fault_ = program;
+    if (tray_) tray_->Change(window_.SmallIcon(!reader_.health().ready), Tip());
+  }
+  void RuleReadFine() override {
+    if (!rule_fault_) return;
+    rule_fault_.reset();
+    if (tray_) tray_->Change(window_.SmallIcon(!reader_.health().ready), Tip());
+  }
 
   // WindowOwner
   void mnuSettings_Click() override { window_.Show(); }
@@ -180,6 +195,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   // more, the shut-down sequence runs, then the message loop ends.
   void Form_Unload(std::int16_t) override {
     unloading_ = true;
+    keys_.StopTyping();  // a card being typed stops here, and what waits is wiped
     if (window_.hwnd()) KillTimer(window_.hwnd(), kQuietTimer);
     devices_.reset();
     lifecycle_.Form_Unload();
@@ -232,6 +248,13 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   }
 
  private:
+  // The icon's tip: a wrong typing rule first, which keeps cards from being typed, else the
+  // reader's state.
+  std::wstring Tip() {
+    if (rule_fault_) return std::wstring(kTrayTip) + L" - typing rule for " + *rule_fault_ + L" is wrong";
+    return reader::HealthTip(kTrayTip, reader_.health());
+  }
+
   // A mouse action on the icon: a right-button press opens the menu, nothing else does.
   void Form_MouseMove(std::uint32_t mouse_message) {
     DoEvents();
@@ -274,6 +297,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
     RegisterApplicationRestart(args, RESTART_NO_HANG | RESTART_NO_REBOOT);
   }};
   bool unloading_ = false;
+  std::optional<std::wstring> rule_fault_;  // the program whose typing rule is wrong
 };
 
 // The command line's arguments after the program's own name.

@@ -11,6 +11,11 @@ namespace wedge {
 namespace {
 
 constexpr int kFields = 5;  // FirstName .. AccountNumber, then the three tracks
+// The template field of each of the eight values read.
+constexpr CardField kFieldOf[8] = {CardField::FirstName,     CardField::MiddleInitial,
+                                   CardField::Surname,       CardField::ExpirationDate,
+                                   CardField::AccountNumber, CardField::Track1,
+                                   CardField::Track2,        CardField::Track3};
 
 // Framing of each track: start sentinels with sentinels on, and the end sentinel. The track 1
 // start sentinel is already escaped because it is added after escaping.
@@ -110,6 +115,7 @@ CardEventHandler::CardRead CardEventHandler::ReadAndRearm() {
 
 void CardEventHandler::WipeTracks() {
   for (std::wstring& track : tracks_) Wipe(track);
+  texts_.Clear();
 }
 
 // Every step goes on past a failure of the step before it: a failed read leaves its box or track
@@ -127,7 +133,9 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
   for (int i = 0; i < kFields; ++i) {
     if (auto text = value(i)) {
       form_.SetBoxText(i, *text);
-      Wipe(*text);
+      std::wstring& field = texts_[kFieldOf[i]];
+      field.swap(*text);
+      DropControlCharacters(field);
     }
   }
   for (int t = 0; t < 3; ++t) {
@@ -145,6 +153,8 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
   if (!recorded) msr_.Put(reader::DispId::DataEventEnabled, true);
 
   for (std::wstring& track : tracks_) DropControlCharacters(track);
+  for (int t = 0; t < 3; ++t) Replace(texts_[kFieldOf[kFields + t]], tracks_[t]);
+  Replace(texts_[CardField::ServiceCode], ServiceCodeOf(tracks_[0], tracks_[1]));
 
   const bool sentinels = form_.Option(CardOption::SendSentinels).value_or(true);
   const bool enter_per_track = form_.Option(CardOption::CrWithTrack).value_or(true);
@@ -178,6 +188,7 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
 
   const bool any_data = !tracks_[0].empty() || !tracks_[1].empty() || !tracks_[2].empty();
   if (any_data && form_.Option(CardOption::CrWithCard).value_or(true)) keys_.SendKeys(kEnter);
+  keys_.CardFields(texts_);
   keys_.EndCard();
   WipeTracks();
 }

@@ -77,6 +77,7 @@ class CardEventHandler {
   UserCue* cue_;
 
   std::array<std::wstring, 3> tracks_;
+  CardTexts texts_;  // the card's fields and plain tracks, while it is typed
   bool sentinels_transmitted_ = false;
   bool busy_ = false;
   bool stopped_ = false;

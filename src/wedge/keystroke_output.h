@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "wedge/typing_rule.h"
+
 namespace wedge {
 
 class KeystrokeOutput {
@@ -19,6 +21,9 @@ class KeystrokeOutput {
   // a card. Cards never nest.
   virtual void BeginCard() {}
   virtual void EndCard() {}
+  // The card's own texts, given before EndCard, for an output whose typing rule names fields;
+  // they are valid until EndCard returns.
+  virtual void CardFields(const CardTexts& /*texts*/) {}
 };
 
 }  // namespace wedge

@@ -12,10 +12,10 @@ struct FixedKey {
   bool extended;
 };
 constexpr FixedKey kFixedKeys[] = {
-    {vk::kReturn, 0x1C, false},  {vk::kCapital, 0x3A, false}, {vk::kLShift, 0x2A, false},
-    {vk::kRShift, 0x36, false},  {vk::kLControl, 0x1D, false}, {vk::kRControl, 0x1D, true},
-    {vk::kLMenu, 0x38, false},   {vk::kRMenu, 0x38, true},     {vk::kLWin, 0x5B, true},
-    {vk::kRWin, 0x5C, true},     {vk::kMask, 0, false},
+    {vk::kTab, 0x0F, false},     {vk::kReturn, 0x1C, false},   {vk::kCapital, 0x3A, false},
+    {vk::kLShift, 0x2A, false},  {vk::kRShift, 0x36, false},   {vk::kLControl, 0x1D, false},
+    {vk::kRControl, 0x1D, true}, {vk::kLMenu, 0x38, false},    {vk::kRMenu, 0x38, true},
+    {vk::kLWin, 0x5B, true},     {vk::kRWin, 0x5C, true},      {vk::kMask, 0, false},
 };
 
 class Planner {
@@ -130,9 +130,9 @@ std::vector<KeyEvent> PlanKeystrokes(const std::vector<KeyStroke>& keys, Keyboar
 
   for (const KeyStroke& key : keys) {
     const unsigned asked = ShiftStateOf(key.modifiers);
-    if (key.enter) {
+    if (key.enter || key.ch == L'\t') {
       plan.Modifiers(asked);
-      plan.Tap(vk::kReturn);
+      plan.Tap(key.enter ? vk::kReturn : vk::kTab);
       continue;
     }
     if (std::optional<KeyChoice> choice = plan.KeyFor(key.ch)) {

@@ -12,6 +12,7 @@ namespace wedge {
 
 // Virtual-key codes the plan presses itself (the platform's numbers).
 namespace vk {
+inline constexpr std::uint8_t kTab = 0x09;
 inline constexpr std::uint8_t kReturn = 0x0D;
 inline constexpr std::uint8_t kCapital = 0x14;
 inline constexpr std::uint8_t kLWin = 0x5B;
@@ -75,8 +76,8 @@ struct KeyEvent {
 
 // The events that type `keys` exactly: each character with the key that types it on `layout`
 // (with Shift or AltGr as needed), a dead-key character or one no key types as a Unicode
-// character, Enter as the Return key. Held modifiers are released first and pressed again at the
-// end, and Caps Lock is switched off for the keys and back on after them.
+// character, Enter as the Return key, a Tab character as the Tab key. Held modifiers are released
+// first and pressed again at the end, and Caps Lock is switched off for the keys and back on after.
 std::vector<KeyEvent> PlanKeystrokes(const std::vector<KeyStroke>& keys, KeyboardLayout& layout,
                                      const KeyboardState& state);
 

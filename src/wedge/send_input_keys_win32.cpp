@@ -1,10 +1,14 @@
 #include <windows.h>
 
 #include <map>
+#include <utility>
 
 #include "platform/raii_win32.h"
 #include "wedge/send_input_keys.h"
+#include "wedge/send_input_parts_win32.h"
 #include "wedge/wipe.h"
+
+#include <mmsystem.h>
 
 namespace wedge {
 namespace {
@@ -115,6 +119,45 @@ void AppendKeys(std::vector<KeyStroke>& keys, const std::vector<KeyStroke>& more
   keys.insert(keys.end(), more.begin(), more.end());
 }
 
+// A layout on which no key types a character: every character goes as a Unicode event, Enter
+// and Tab as their keys.
+class UnicodeOnly : public KeyboardLayout {
+ public:
+  explicit UnicodeOnly(KeyboardLayout& keys) : keys_(keys) {}
+  std::optional<KeyChoice> VkKeyScan(wchar_t) override { return std::nullopt; }
+  std::uint16_t ScanCode(std::uint8_t vk) override { return keys_.ScanCode(vk); }
+  bool IsDeadKey(wchar_t) override { return false; }
+
+ private:
+  KeyboardLayout& keys_;
+};
+
+// The file name of the program that owns `window` ("wfica32.exe"); empty when it cannot be read.
+std::wstring ProgramOf(HWND window) {
+  DWORD pid = 0;
+  if (!window || !GetWindowThreadProcessId(window, &pid)) return {};
+  platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (!process) return {};
+  wchar_t path[MAX_PATH * 4];
+  DWORD size = static_cast<DWORD>(std::size(path));
+  if (!QueryFullProcessImageNameW(process.get(), 0, path, &size)) return {};
+  const std::wstring full(path, size);
+  const std::size_t slash = full.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
+}  // namespace
+
+// The one output whose paced card the thread's timer steps (the program has one).
+SendInputKeys* g_paced_output = nullptr;
+
+void CALLBACK PacedTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_paced_output) g_paced_output->TimerElapsed();
+}
+
+namespace {
+
 INPUT ToInput(const KeyEvent& e) {
   INPUT in{};
   in.type = INPUT_KEYBOARD;
@@ -140,8 +183,18 @@ struct SendInputKeys::Layouts {
   }
 };
 
-SendInputKeys::SendInputKeys(UserCue* cue) : layouts_(std::make_unique<Layouts>()), cue_(cue) {}
-SendInputKeys::~SendInputKeys() { Wipe(card_keys_); }
+
+
+SendInputKeys::SendInputKeys(UserCue* cue, RuleReader rules)
+    : layouts_(std::make_unique<Layouts>()), cue_(cue), rules_(std::move(rules)) {
+  g_paced_output = this;
+}
+
+SendInputKeys::~SendInputKeys() {
+  StopTyping();
+  Wipe(card_keys_);
+  if (g_paced_output == this) g_paced_output = nullptr;
+}
 
 KeyboardState CurrentKeyboardState() {
   KeyboardState state;
@@ -170,16 +223,47 @@ void SendInputKeys::BeginCard() {
   in_card_ = true;
   Wipe(card_keys_);
   card_keys_.reserve(512);
+  card_.reset();
+}
+
+void SendInputKeys::CardFields(const CardTexts& texts) {
+  if (!rules_ || !in_card_) return;  // without rules no template needs them
+  card_ = std::make_unique<Card>();
+  for (int f = 0; f < kCardFields; ++f) Replace(card_->texts.values[f], texts.values[f]);
 }
 
 void SendInputKeys::EndCard() {
   in_card_ = false;
-  Inject(card_keys_);  // a refused injection is ignored, as a failed call of the card would be
-  Wipe(card_keys_);
+  if (!stopped_ && !rules_ && !busy()) {
+    Inject(card_keys_);  // a refused injection is ignored, as a failed call of the card would be
+    Wipe(card_keys_);
+    return;
+  }
+  std::unique_ptr<Card> card = std::move(card_);
+  if (!card) card = std::make_unique<Card>();
+  card->keys.swap(card_keys_);
+  card_keys_ = {};
+  if (stopped_) return;  // the card wipes itself
+  if (busy()) {
+    waiting_.push_back(std::move(card));
+    return;
+  }
+  TypeCard(*card);
 }
 
-bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys) {
-  if (keys.empty()) return true;
+void SendInputKeys::StopTyping() {
+  stopped_ = true;
+  if (paced_) {
+    if (paced_->timer) KillTimer(nullptr, paced_->timer);
+    timeEndPeriod(1);
+  }
+  paced_.reset();
+  if (pasting_) PasteDone();
+  waiting_.clear();
+  card_.reset();
+}
+
+bool SendInputKeys::Allowed() {
   static const std::optional<std::uint32_t> own_integrity = [] {
     platform::UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
@@ -187,12 +271,155 @@ bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys) {
     }
     return TokenIntegrity(token.get());
   }();
-  if (JudgeTarget(TargetOf(GetForegroundWindow()), own_integrity) != TypingVerdict::Type) {
-    if (cue_) cue_->CardNotTyped();
-    return false;
+  if (JudgeTarget(TargetOf(GetForegroundWindow()), own_integrity) == TypingVerdict::Type) {
+    return true;
   }
-  std::vector<KeyEvent> events =
-      PlanKeystrokes(keys, layouts_->Foreground(), CurrentKeyboardState());
+  if (cue_) cue_->CardNotTyped();
+  return false;
+}
+
+// The rule for the program in front decides: none typed as without rules; one that cannot be
+// read, type=no, or a template field the card lacks: not typed, with the cue.
+void SendInputKeys::TypeCard(Card& card) {
+  const std::vector<StoredRule> rules = rules_ ? rules_() : std::vector<StoredRule>{};
+  if (rules.empty()) {
+    Inject(card.keys);
+    return;
+  }
+  if (!Allowed()) return;  // our own window, or one whose keys Windows would drop
+  const std::wstring program = ProgramOf(GetForegroundWindow());
+  const StoredRule* stored = FindRule(rules, program);
+  if (!stored) {
+    if (cue_) cue_->RuleReadFine();
+    Inject(card.keys);
+    return;
+  }
+  RuleRead read;
+  if (stored->data) read = ParseTypingRule(*stored->data);
+  else read.fault = L"the value is not a text (REG_SZ)";
+  if (!read.rule) {
+    if (cue_) {
+      cue_->CardNotTyped();
+      cue_->Trouble(TypingTrouble::RuleWrong, stored->program, read.fault);
+    }
+    return;
+  }
+  if (cue_) cue_->RuleReadFine();
+  const TypingRule& rule = *read.rule;
+  if (!rule.type) {
+    if (cue_) cue_->CardNotTyped();  // the shop's intent: no entry in the log
+    return;
+  }
+  const bool any_track = !card.texts[CardField::Track1].empty() ||
+                         !card.texts[CardField::Track2].empty() ||
+                         !card.texts[CardField::Track3].empty();
+  if (card.keys.empty() && !any_track) return;  // nothing of a card to type
+  std::vector<KeyStroke> keys;
+  if (rule.form) {
+    const std::optional<CardField> missing =
+        RenderTemplate(*rule.form, card.keys, card.texts, keys);
+    if (missing) {
+      if (cue_) {
+        cue_->CardNotTyped();
+        cue_->Trouble(TypingTrouble::FieldMissing, program.empty() ? stored->program : program,
+                      std::wstring(L"{") + FieldName(*missing) + L"}");
+      }
+      return;
+    }
+  } else {
+    keys = card.keys;
+  }
+  const std::wstring& named = program.empty() ? stored->program : program;
+  if (rule.keys == KeysMode::Paste) {
+    Paste(keys, named);
+  } else if (rule.paced()) {
+    StartPaced(rule, named, keys);
+  } else {
+    Inject(keys, rule.keys == KeysMode::Unicode);
+  }
+  Wipe(keys);
+}
+
+void SendInputKeys::StartPaced(const TypingRule& rule, std::wstring program,
+                               std::vector<KeyStroke>& keys) {
+  if (keys.empty()) return;
+  paced_ = std::make_unique<Paced>();
+  paced_->keys.swap(keys);
+  paced_->program = std::move(program);
+  paced_->window = GetForegroundWindow();
+  paced_->unicode = rule.keys == KeysMode::Unicode;
+  paced_->delay_ms = rule.delay_ms;
+  paced_->enter_delay_ms = rule.enter_delay_ms;
+  // The system's timers to the millisecond while a card is paced, back to the default after.
+  timeBeginPeriod(1);
+  paced_->due = GetTickCount64();
+  PacedStep();
+}
+
+void SendInputKeys::PacedStep() {
+  Paced& p = *paced_;
+  p.timer = 0;
+  if (p.next > 0 && GetForegroundWindow() != p.window) {
+    // Not one more key: the window the user switched to gets nothing of the card.
+    if (cue_) {
+      cue_->CardNotTyped();
+      cue_->Trouble(TypingTrouble::WindowChanged, p.program, L"");
+    }
+    PacedDone();
+    return;
+  }
+  std::size_t end = p.next + 1;
+  if (p.delay_ms == 0) {
+    while (end < p.keys.size() && !p.keys[end - 1].enter) ++end;
+  }
+  const bool enter = p.keys[end - 1].enter;
+  std::vector<KeyStroke> step(p.keys.begin() + static_cast<std::ptrdiff_t>(p.next),
+                              p.keys.begin() + static_cast<std::ptrdiff_t>(end));
+  Inject(step, p.unicode);
+  Wipe(step);
+  p.next = end;
+  if (p.next >= p.keys.size()) {
+    PacedDone();
+    return;
+  }
+  const unsigned pause = p.delay_ms + (enter ? p.enter_delay_ms : 0);
+  p.due += pause;
+  // Late steps catch up, but no pause is shorter than a sixth less than the rule's.
+  const ULONGLONG now = GetTickCount64();
+  const unsigned least = pause - pause / 6;
+  unsigned wait = p.due > now ? static_cast<unsigned>(p.due - now) : 0;
+  if (wait < least) wait = least;
+  if (wait > pause) wait = pause;
+  p.timer = SetTimer(nullptr, 0, wait ? wait : 1, &PacedTimerProc);
+  if (!p.timer) PacedDone();  // no timer to be had: the rest is dropped, not typed at once
+}
+
+void SendInputKeys::PacedDone() {
+  paced_.reset();
+  timeEndPeriod(1);
+  // The cards that waited, in their order; one of them may start the next paced card.
+  while (!busy() && !waiting_.empty() && !stopped_) {
+    std::unique_ptr<Card> card = std::move(waiting_.front());
+    waiting_.pop_front();
+    TypeCard(*card);
+  }
+}
+
+void SendInputKeys::TimerElapsed() {
+  if (paced_ && !stopped_) PacedStep();
+  else if (pasting_) PasteRestore();
+}
+
+bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys, bool unicode) {
+  if (keys.empty()) return true;
+  if (!Allowed()) return false;
+  Win32Layout& layout = layouts_->Foreground();
+  UnicodeOnly unicode_layout(layout);
+  return InjectWith(keys, unicode ? static_cast<KeyboardLayout&>(unicode_layout) : layout);
+}
+
+bool SendInputKeys::InjectWith(const std::vector<KeyStroke>& keys, KeyboardLayout& layout) {
+  std::vector<KeyEvent> events = PlanKeystrokes(keys, layout, CurrentKeyboardState());
   std::vector<INPUT> inputs;
   inputs.reserve(events.size());
   for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
@@ -205,3 +432,4 @@ bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys) {
 }
 
 }  // namespace wedge
+

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace wedge {
 
@@ -25,11 +26,24 @@ enum class TypingVerdict {
 // refused is swiped again, one silently lost is not. Only our own level unknown lets it through.
 TypingVerdict JudgeTarget(const ForegroundTarget& target, std::optional<std::uint32_t> own);
 
-// A short, unobtrusive signal that a swiped card was not typed.
+// What a typing rule kept from being typed, for the shop's IT (the event log's entries).
+enum class TypingTrouble {
+  RuleWrong,      // the rule for the program in front cannot be read
+  FieldMissing,   // the card lacks a field its template names
+  WindowChanged,  // another window came in front while a paced card was typed
+  PasteFailed,    // the clipboard could not be used, or the target did not take the text
+};
+
+// A short, unobtrusive signal that a swiped card was not typed, and what IT should hear of.
 class UserCue {
  public:
   virtual ~UserCue() = default;
   virtual void CardNotTyped() = 0;
+  // `program` is the rule's program name, `what` a few words; never anything of a card.
+  virtual void Trouble(TypingTrouble /*trouble*/, const std::wstring& /*program*/,
+                       const std::wstring& /*what*/) {}
+  // The rule for the program in front read fine, or it has none: a wrong rule's notice goes.
+  virtual void RuleReadFine() {}
 };
 
 }  // namespace wedge

@@ -76,9 +76,10 @@ class CardTypingTest : public ProgramTest {
     ShowTarget(target_options);
   }
 
-  // Starts the typing target and gives its box the focus.
-  void ShowTarget(const std::wstring& target_options = L"") {
-    ASSERT_TRUE(target.Start(TypeTargetExe(), target_options));
+  // Starts the typing target (`exe`: a copy of it under another name) and gives its box the focus.
+  static void ShowTarget(type_target::Target& target, const std::wstring& target_options = L"",
+                         const std::wstring& exe = TypeTargetExe()) {
+    ASSERT_TRUE(target.Start(exe, target_options));
     // A click into the box gives it the display's keyboard focus too.
     HWND target_window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(target.shared().main_window));
     RECT r{};
@@ -87,6 +88,7 @@ class CardTypingTest : public ProgramTest {
                                      std::to_string((r.top + r.bottom) / 2) + " click 1"));
     ASSERT_TRUE(target.Focus());
   }
+  void ShowTarget(const std::wstring& target_options = L"") { ShowTarget(target, target_options); }
 
   // Swipes the cards in order and checks what arrives: cards that type nothing are checked
   // together with the next card that types something.

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "type_target_client_win32.h"
@@ -16,6 +17,8 @@ constexpr wchar_t kWindowClass[] = L"ZANKeyboardWedgeForm1";
 constexpr wchar_t kWindowCaption[] = L"Halvane ZAN VORNEL - OPOS to K/B Wedge";
 constexpr wchar_t kSimConfigVariable[] = L"ZAN_MSR_SIM_CONFIG";
 constexpr wchar_t kPolicyKey[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge";
+constexpr wchar_t kUserRulesKey[] = L"Software\\VB and VBA Program Settings\\ZANKeyboardWedge\\Targets";
+constexpr wchar_t kPolicyRulesKey[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge\\Targets";
 
 std::optional<std::wstring> ReadText(const wchar_t* subkey, const wchar_t* name, DWORD* type_out) {
   HKEY key;
@@ -278,6 +281,20 @@ std::vector<HWND> TrayIconWindows() {
   return icons;
 }
 
+HWND AddedIcon(const std::vector<HWND>& icons_before) {
+  std::vector<HWND> added;
+  for (HWND icon : TrayIconWindows()) {
+    if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
+      added.push_back(icon);
+    }
+  }
+  if (added.size() != 1) {
+    ADD_FAILURE() << added.size() << " new icons in the notification area";
+    return nullptr;
+  }
+  return added[0];
+}
+
 int Swipe(const std::wstring& args) {
   return type_target::RunProcess(L"\"" + SwipeExe() + L"\" " + args, 20000);
 }
@@ -374,6 +391,7 @@ void ProgramTest::TearDown() {
   // The programs first: each saves its settings as it ends.
   for (Program* program : started_) program->End();
   SetReaderControlPolicy(nullptr);
+  SetTypingRules({});
   WriteStoredSettings(saved_settings_);
   // A Run entry left behind would start the program whenever the Wine prefix starts.
   if (saved_run_entry_) {
@@ -394,6 +412,13 @@ void ProgramTest::StartWith(Program& program, const StoredSettings& settings,
 void ProgramTest::SetReaderControlPolicy(const wchar_t* prog_id) {
   if (prog_id) WriteText(kPolicyKey, L"ReaderControl", prog_id);
   else DeleteValue(kPolicyKey, L"ReaderControl");
+}
+
+void ProgramTest::SetTypingRules(const TypingRules& user, const TypingRules& policy) {
+  for (const auto& [subkey, rules] : {std::pair{kUserRulesKey, &user}, std::pair{kPolicyRulesKey, &policy}}) {
+    RegDeleteKeyW(HKEY_CURRENT_USER, subkey);
+    for (const auto& [name, data] : *rules) WriteText(subkey, name.c_str(), data);
+  }
 }
 
 void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSettings& saved,

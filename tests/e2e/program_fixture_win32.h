@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -27,6 +28,9 @@ inline constexpr wchar_t kRunValue[] = L"ZANKeyboardWedge";
 
 // Stored texts per key; a key without a text is absent from the store.
 using StoredSettings = std::array<std::optional<std::wstring>, kSettingKeys.size()>;
+
+// Typing rules as they sit under a Targets key: a program's file name (or "*") and its data.
+using TypingRules = std::vector<std::pair<std::wstring, std::wstring>>;
 
 // What the store holds under the program's Options key now (absent keys empty).
 StoredSettings ReadStoredSettings();
@@ -67,6 +71,8 @@ bool TrayIconShown(HWND owner);
 std::wstring TrayTip(HWND icon_window);
 // The windows of the notification area's icons (Wine draws each in a window of its own).
 std::vector<HWND> TrayIconWindows();
+// The window of the icon a program added: the one icon window not among `icons_before`.
+HWND AddedIcon(const std::vector<HWND>& icons_before);
 
 // Runs msr-swipe with `args`; its exit code (0: the card was taken), -1 when it did not run.
 int Swipe(const std::wstring& args);
@@ -129,6 +135,9 @@ class ProgramTest : public ::testing::Test {
   // Names the reader control to create by the user's ReaderControl policy (nullptr: none);
   // removed again when the test ends.
   void SetReaderControlPolicy(const wchar_t* prog_id);
+  // Writes the user's typing rules and the user's policy list of them (an empty list: no key);
+  // both keys are removed again when the test ends.
+  void SetTypingRules(const TypingRules& user, const TypingRules& policy = {});
 
  private:
   std::vector<Program*> started_;  // by StartWith; ended before the values are put back

@@ -45,26 +45,10 @@ POINT Centre(HWND window) {
 
 std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
 
-// The window of the icon that the program added: the one icon window that was not there
-// before it started.
-HWND AddedIcon(const std::vector<HWND>& icons_before) {
-  std::vector<HWND> added;
-  for (HWND icon : e2e::TrayIconWindows()) {
-    if (std::find(icons_before.begin(), icons_before.end(), icon) == icons_before.end()) {
-      added.push_back(icon);
-    }
-  }
-  if (added.size() != 1) {
-    ADD_FAILURE() << added.size() << " new icons in the notification area";
-    return nullptr;
-  }
-  return added[0];
-}
-
 // Presses and releases the right button over the program's icon, at the display, and returns
 // the menu that opened.
 HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before) {
-  HWND icon = AddedIcon(icons_before);
+  HWND icon = e2e::AddedIcon(icons_before);
   if (!icon) return nullptr;
   EXPECT_TRUE(type_target::Xdotool("mousemove " + At(Centre(icon)) + " click 3"));
   HWND menu = nullptr;
@@ -317,7 +301,7 @@ TEST_F(ProgramLifecycle, OnlyARightButtonPressOnTheIconOpensTheMenu) {
   ASSERT_NO_FATAL_FAILURE(
       Start(Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-", L"-", L"-"})));
   ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(window); }, 5000));
-  HWND icon = AddedIcon(icons_before);
+  HWND icon = e2e::AddedIcon(icons_before);
   ASSERT_NE(icon, nullptr);
   const std::string at = At(Centre(icon));
   // Left click, left double-click, middle click: neither the menu nor the window.
@@ -389,7 +373,7 @@ TEST_P(ProgramReaderState, TheIconsTipSaysWhatIsWrong) {
   ASSERT_NO_FATAL_FAILURE(Start(e2e::Settings({L"0", L"1", L"-", L"-", L"-", L"-", L"-", L"-",
                                                L"-", L"-"}),
                                 GetParam().sim_config, false));
-  HWND icon = AddedIcon(icons_before);
+  HWND icon = e2e::AddedIcon(icons_before);
   ASSERT_NE(icon, nullptr);
   std::wstring tip;
   EXPECT_TRUE(e2e::WaitFor([&] { return (tip = e2e::TrayTip(icon)) == GetParam().tip; }, 15000))

@@ -107,6 +107,12 @@ TEST(PolicyTemplates, AreWellFormedCompleteAndAgreeWithWhatTheProgramReads) {
     if (std::regex_search(body, element, std::regex("<enum ([^>]*)>"))) {
       value_name = Attribute(element[1], "valueName");
     }
+    if (std::regex_search(body, element, std::regex("<list ([^>]*)>"))) {
+      // The typing rules: one value per program, named by the rule's row.
+      EXPECT_EQ(Attribute(element[1], "key"), Narrow(settings::kPolicyKeyPath) + "\\Targets");
+      EXPECT_EQ(Attribute(element[1], "explicitValue"), "true");
+      continue;
+    }
     if (std::regex_search(body, element, std::regex("<text ([^>]*)>"))) {
       // The one text policy: the reader control, a REG_SZ the program reads as it is.
       EXPECT_EQ(Attribute(element[1], "valueName"), Narrow(settings::kReaderControlPolicy));
