@@ -8,8 +8,6 @@
 #include "wedge/send_input_parts_win32.h"
 #include "wedge/wipe.h"
 
-#include <mmsystem.h>
-
 namespace wedge {
 namespace {
 
@@ -131,6 +129,18 @@ class UnicodeOnly : public KeyboardLayout {
  private:
   KeyboardLayout& keys_;
 };
+
+// The system's timers to the millisecond while a card is paced (`fine`), back to the default
+// after. winmm.dll is no known DLL, which an import would let the loader take from the program's
+// folder: it is loaded from System32 only, when a card is first paced.
+void TimerPeriod(bool fine) {
+  using PeriodFn = UINT(WINAPI*)(UINT);
+  static const HMODULE winmm = LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!winmm) return;
+  const auto fn = reinterpret_cast<PeriodFn>(reinterpret_cast<void*>(
+      GetProcAddress(winmm, fine ? "timeBeginPeriod" : "timeEndPeriod")));
+  if (fn) fn(1);
+}
 
 // The file name of the program that owns `window` ("wfica32.exe"); empty when it cannot be read.
 std::wstring ProgramOf(HWND window) {
@@ -255,7 +265,7 @@ void SendInputKeys::StopTyping() {
   stopped_ = true;
   if (paced_) {
     if (paced_->timer) KillTimer(nullptr, paced_->timer);
-    timeEndPeriod(1);
+    TimerPeriod(false);
   }
   paced_.reset();
   if (pasting_) PasteDone();
@@ -350,8 +360,7 @@ void SendInputKeys::StartPaced(const TypingRule& rule, std::wstring program,
   paced_->unicode = rule.keys == KeysMode::Unicode;
   paced_->delay_ms = rule.delay_ms;
   paced_->enter_delay_ms = rule.enter_delay_ms;
-  // The system's timers to the millisecond while a card is paced, back to the default after.
-  timeBeginPeriod(1);
+  TimerPeriod(true);
   paced_->due = GetTickCount64();
   PacedStep();
 }
@@ -396,7 +405,7 @@ void SendInputKeys::PacedStep() {
 
 void SendInputKeys::PacedDone() {
   paced_.reset();
-  timeEndPeriod(1);
+  TimerPeriod(false);
   // The cards that waited, in their order; one of them may start the next paced card.
   while (!busy() && !waiting_.empty() && !stopped_) {
     std::unique_ptr<Card> card = std::move(waiting_.front());
