@@ -248,8 +248,8 @@ inline TypedResult TypeOn(const FakeLayout& layout, const std::vector<wedge::Key
       r.text += L"<cmd>";
       continue;
     }
-    if (key == vk::kReturn) {
-      r.text += L'\n';
+    if (key == vk::kReturn || key == vk::kTab) {
+      r.text += key == vk::kReturn ? L'\n' : L'\t';
       continue;
     }
     const FakeKey* k = layout.Key(key);
