@@ -42,6 +42,7 @@ enum class DispId : std::int32_t {
   PowerState,
   State,
   CheckHealth,
+  ServiceCode,  // the card's service code, where the control parses one
 };
 
 struct DispInfo {
@@ -77,6 +78,7 @@ inline constexpr DispInfo kReaderCalls[] = {
     {DispId::PowerState, L"PowerState", DispKind::PropertyGet},
     {DispId::State, L"State", DispKind::PropertyGet},
     {DispId::CheckHealth, L"CheckHealth", DispKind::Method},
+    {DispId::ServiceCode, L"ServiceCode", DispKind::PropertyGet},
 };
 
 // The table row of `id`, or nullptr for a member the program never uses.

@@ -109,6 +109,7 @@ void CardEventHandler::StopHandling() {
 CardEventHandler::CardRead CardEventHandler::ReadAndRearm() {
   CardRead card;
   for (int i = 0; i < 8; ++i) card.values[i] = reader::GetText(msr_, reader::kCardProperties[i]);
+  if (keys_.WantsCardFields()) card.values[8] = reader::GetText(msr_, reader::DispId::ServiceCode);
   msr_.Put(reader::DispId::DataEventEnabled, true);  // a refused re-arm is ignored
   return card;
 }
@@ -144,6 +145,11 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
       Wipe(*text);
     }
   }
+  // Read before the re-arm, which may let the next card's data in. Only where a rule may name
+  // it: without rules the reader is asked what it always was.
+  std::optional<std::wstring> service;
+  if (recorded) service = recorded->values[8];
+  else if (keys_.WantsCardFields()) service = reader::GetText(msr_, reader::DispId::ServiceCode);
   if (sentinels_transmitted_) {
     for (std::wstring& track : tracks_) DropSentinels(track);
   }
@@ -154,7 +160,11 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
 
   for (std::wstring& track : tracks_) DropControlCharacters(track);
   for (int t = 0; t < 3; ++t) Replace(texts_[kFieldOf[kFields + t]], tracks_[t]);
-  Replace(texts_[CardField::ServiceCode], ServiceCodeOf(tracks_[0], tracks_[1]));
+  // The control's own service code where it parses one, else the one the tracks hold.
+  if (service) DropControlCharacters(*service);
+  Replace(texts_[CardField::ServiceCode],
+          service && !service->empty() ? *service : ServiceCodeOf(tracks_[0], tracks_[1]));
+  if (service) Wipe(*service);
 
   const bool sentinels = form_.Option(CardOption::SendSentinels).value_or(true);
   const bool enter_per_track = form_.Option(CardOption::CrWithTrack).value_or(true);

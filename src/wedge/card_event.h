@@ -57,9 +57,10 @@ class CardEventHandler {
   const std::wstring& sTrack3() const { return tracks_[2]; }
 
  private:
-  // One card's eight properties as read from the reader; nothing where a read failed.
+  // One card's eight properties as read from the reader, and its service code where a typing
+  // rule may want it; nothing where a read failed or was not made.
   struct CardRead {
-    std::array<std::optional<std::wstring>, 8> values;
+    std::array<std::optional<std::wstring>, 9> values;
     ~CardRead();
     CardRead() = default;
     CardRead(CardRead&&) = default;

@@ -24,6 +24,9 @@ class KeystrokeOutput {
   // The card's own texts, given before EndCard, for an output whose typing rule names fields;
   // they are valid until EndCard returns.
   virtual void CardFields(const CardTexts& /*texts*/) {}
+  // Whether a template may name the card's fields, so that the reader is asked for the ones it
+  // is not asked for otherwise (the service code).
+  virtual bool WantsCardFields() { return false; }
 };
 
 }  // namespace wedge

@@ -40,6 +40,7 @@ class SendInputKeys : public KeystrokeOutput {
   bool SendKeys(const std::wstring& keys) override;
   void BeginCard() override;
   void CardFields(const CardTexts& texts) override;
+  bool WantsCardFields() override;
   // Types the card as the rule for the program in front says: without one, the keys gathered
   // with one injection. A card that arrives while a paced card is typed waits, whole.
   void EndCard() override;

@@ -242,6 +242,8 @@ void SendInputKeys::CardFields(const CardTexts& texts) {
   for (int f = 0; f < kCardFields; ++f) Replace(card_->texts.values[f], texts.values[f]);
 }
 
+bool SendInputKeys::WantsCardFields() { return rules_ && !rules_().empty(); }
+
 void SendInputKeys::EndCard() {
   in_card_ = false;
   if (!stopped_ && !rules_ && !busy()) {

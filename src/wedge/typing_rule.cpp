@@ -53,6 +53,11 @@ std::optional<std::vector<TemplatePiece>> ParseTemplate(const std::wstring& text
       fault = L"unbalanced braces in the template";
       return std::nullopt;
     }
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+      // Typed, a control character would be a key of its own (Backspace, Escape...).
+      fault = L"a control character in the template (write {Tab} or {Enter} for those keys)";
+      return std::nullopt;
+    }
     if (c != L'{') {
       literal(c);
       ++i;

@@ -146,31 +146,44 @@ TEST_F(CardEventTest, SentinelsAControlKeepsComeOffPastControlCharacters) {
 }
 
 // The reader may replace its data as soon as it is re-armed: every card, the first and one that
-// arrives while the first is being escaped, is read whole before its re-arm.
+// arrives while the first is being escaped, is read whole before its re-arm. The service code is
+// asked for only where typing rules may name it, and the control's own goes with its card.
 TEST_F(CardEventTest, ReadsTheCardThenRearmsBeforeAnyEscapingOrTyping) {
-  msr.Card(L"B1^2", L"3", L"");
-  std::size_t journal_at_first_yield = 0;
-  on_yield = [&] {
-    if (journal_at_first_yield) return;
-    journal_at_first_yield = msr.journal.size();
-    msr.Card(L"B4^5", L"6", L"");
-    handler.MSR1_DataEvent(0);
-  };
-  Swipe();
-  std::vector<DispId> order;
-  for (const auto& e : msr.journal) order.push_back(e.id);
-  const std::vector<DispId> one_card = {
-      DispId::FirstName,     DispId::MiddleInitial, DispId::Surname,
-      DispId::ExpirationDate, DispId::AccountNumber, DispId::Track1Data,
-      DispId::Track2Data,    DispId::Track3Data,    DispId::DataEventEnabled};
-  std::vector<DispId> two_cards = one_card;
-  two_cards.insert(two_cards.end(), one_card.begin(), one_card.end());
-  ASSERT_EQ(order, two_cards);
-  for (std::size_t rearm : {one_card.size() - 1, two_cards.size() - 1}) {
-    ASSERT_EQ(msr.journal[rearm].kind, 'P');
-    EXPECT_EQ(msr.journal[rearm].args[0], reader::DispValue{true});
+  for (const bool rules : {false, true}) {
+    SCOPED_TRACE(rules ? "with rules" : "without rules");
+    msr.journal.clear();
+    keys.service_codes.clear();
+    keys.wants_fields = rules;
+    msr.Card(L"B1^2", L"3=2912101", L"");
+    msr.props[DispId::ServiceCode] = std::wstring(L"201");
+    std::size_t journal_at_first_yield = 0;
+    on_yield = [&] {
+      if (journal_at_first_yield) return;
+      journal_at_first_yield = msr.journal.size();
+      msr.Card(L"B4^5", L"6=2912101", L"");
+      msr.props[DispId::ServiceCode] = std::wstring();  // this control has none: the track's
+      handler.MSR1_DataEvent(0);
+    };
+    Swipe();
+    std::vector<DispId> order;
+    for (const auto& e : msr.journal) order.push_back(e.id);
+    std::vector<DispId> one_card = {
+        DispId::FirstName,     DispId::MiddleInitial, DispId::Surname,
+        DispId::ExpirationDate, DispId::AccountNumber, DispId::Track1Data,
+        DispId::Track2Data,    DispId::Track3Data,    DispId::DataEventEnabled};
+    if (rules) one_card.insert(one_card.end() - 1, DispId::ServiceCode);
+    std::vector<DispId> two_cards = one_card;
+    two_cards.insert(two_cards.end(), one_card.begin(), one_card.end());
+    ASSERT_EQ(order, two_cards);
+    for (std::size_t rearm : {one_card.size() - 1, two_cards.size() - 1}) {
+      ASSERT_EQ(msr.journal[rearm].kind, 'P');
+      EXPECT_EQ(msr.journal[rearm].args[0], reader::DispValue{true});
+    }
+    EXPECT_EQ(journal_at_first_yield, one_card.size());
+    if (rules) {
+      EXPECT_THAT(keys.service_codes, ElementsAre(L"201", L"101"));
+    }
   }
-  EXPECT_EQ(journal_at_first_yield, one_card.size());
 }
 
 TEST_F(CardEventTest, EmptyCardTypesNothingAndNoCardEnter) {

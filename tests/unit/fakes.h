@@ -92,6 +92,13 @@ class RecordingKeys : public wedge::KeystrokeOutput {
     batches.emplace_back();
   }
   void EndCard() override { --nesting; }
+  bool WantsCardFields() override { return wants_fields; }
+  void CardFields(const wedge::CardTexts& texts) override {
+    service_codes.push_back(texts[wedge::CardField::ServiceCode]);
+  }
+
+  bool wants_fields = false;               // as an output with typing rules stored
+  std::vector<std::wstring> service_codes;  // each card's, as given to the output
 
   std::size_t calls = 0;
 };

@@ -44,6 +44,7 @@ TEST(TypingRule, ReadsEverySettingAndFailsClosedOnAnythingElse) {
       {L"template={Card", L"unbalanced"},
       {L"template=Card}", L"unbalanced"},
       {L"template={a{Card}", L"unbalanced"},
+      {L"template=x\by", L"a"},  // a control character would type Backspace
   };
   for (const RuleRow& row : rows) {
     EXPECT_EQ(Summary(wedge::ParseTypingRule(row.data)), row.read) << std::string(row.data.begin(), row.data.end());

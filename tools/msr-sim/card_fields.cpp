@@ -17,6 +17,12 @@ std::wstring Trim(const std::wstring& s) {
   return s.substr(first, s.find_last_not_of(L' ') - first + 1);
 }
 
+// The three digits after the expiry date, or nothing.
+std::wstring ServiceCode(const std::wstring& track, std::size_t at) {
+  const std::wstring code = at < track.size() ? track.substr(at, 3) : std::wstring();
+  return code.size() == 3 && AllDigits(code) ? code : std::wstring();
+}
+
 bool ParseTrack1(const std::wstring& track, CardFields& out) {
   if (track.size() < 2 || track[0] != L'B') return false;
   const std::size_t caret1 = track.find(L'^');
@@ -30,6 +36,7 @@ bool ParseTrack1(const std::wstring& track, CardFields& out) {
   }
   out.account = account;
   out.expiration = expiry;
+  out.service_code = ServiceCode(track, caret2 + 5);
 
   const std::wstring name = track.substr(caret1 + 1, caret2 - caret1 - 1);
   const std::size_t slash = name.find(L'/');
@@ -58,6 +65,7 @@ bool ParseTrack2(const std::wstring& track, CardFields& out) {
   }
   out.account = account;
   out.expiration = expiry;
+  out.service_code = ServiceCode(track, sep + 5);
   return true;
 }
 

@@ -10,7 +10,7 @@ namespace msr_sim {
 std::wstring StripSentinels(const std::wstring& track);
 
 struct CardFields {
-  std::wstring account, expiration, first_name, middle_initial, surname;
+  std::wstring account, expiration, first_name, middle_initial, surname, service_code;
 };
 
 // The parsed fields of an ISO 7813 track 1 in format B ("B" account "^" surname "/" first name

@@ -817,6 +817,7 @@ void SimReader::Deliver() {
   data_[Member::FirstName] = fields.first_name;
   data_[Member::MiddleInitial] = fields.middle_initial;
   data_[Member::Surname] = fields.surname;
+  data_[Member::ServiceCode] = fields.service_code;
   delivered_sent_at_ = card.sent_at;
 
   // As OPOS readers do: one event, then no more until the application enables them again.
