@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <map>
 #include <utility>
@@ -142,15 +143,32 @@ void TimerPeriod(bool fine) {
   if (fn) fn(1);
 }
 
+// The file name of process `pid` from the system's list of processes, which needs no access to
+// the process itself; empty when it is not listed.
+std::wstring ListedProgram(DWORD pid) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return {};
+  platform::UniqueHandle list(snapshot);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(list.get(), &entry); more;
+       more = Process32NextW(list.get(), &entry)) {
+    if (entry.th32ProcessID == pid) return entry.szExeFile;
+  }
+  return {};
+}
+
 // The file name of the program that owns `window` ("wfica32.exe"); empty when it cannot be read.
+// A sales program run as another user cannot be opened: the process list still names it.
 std::wstring ProgramOf(HWND window) {
   DWORD pid = 0;
   if (!window || !GetWindowThreadProcessId(window, &pid)) return {};
   platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (!process) return {};
   wchar_t path[MAX_PATH * 4];
   DWORD size = static_cast<DWORD>(std::size(path));
-  if (!QueryFullProcessImageNameW(process.get(), 0, path, &size)) return {};
+  if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &size)) {
+    return ListedProgram(pid);
+  }
   const std::wstring full(path, size);
   const std::size_t slash = full.find_last_of(L"\\/");
   return slash == std::wstring::npos ? full : full.substr(slash + 1);
