@@ -107,10 +107,7 @@ void SendInputKeys::Paste(const std::vector<KeyStroke>& keys, const std::wstring
   p->owner.reset(CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  wc.hInstance, nullptr));
   if (!p->owner || !OpenClipboard(p->owner.get())) {
-    if (cue_) {
-      cue_->CardNotTyped();
-      cue_->Trouble(TypingTrouble::PasteFailed, program, L"the clipboard could not be opened");
-    }
+    NotTyped(TypingTrouble::PasteFailed, program, L"the clipboard could not be opened");
     return;
   }
   if (HANDLE text = GetClipboardData(CF_UNICODETEXT)) {
@@ -130,10 +127,7 @@ void SendInputKeys::Paste(const std::vector<KeyStroke>& keys, const std::wstring
 void SendInputKeys::PasteStep() {
   Pasting& p = *pasting_;
   if (p.next > 0 && GetForegroundWindow() != p.target) {
-    if (cue_) {
-      cue_->CardNotTyped();
-      cue_->Trouble(TypingTrouble::WindowChanged, p.program, L"");
-    }
+    NotTyped(TypingTrouble::WindowChanged, p.program, L"");
     PasteDone();
     return;
   }
@@ -156,10 +150,7 @@ void SendInputKeys::PasteStep() {
   p.next = end;
   p.rendered = false;
   if (!OpenClipboard(p.owner.get())) {
-    if (cue_) {
-      cue_->CardNotTyped();
-      cue_->Trouble(TypingTrouble::PasteFailed, p.program, L"the clipboard could not be opened");
-    }
+    NotTyped(TypingTrouble::PasteFailed, p.program, L"the clipboard could not be opened");
     PasteDone();
     return;
   }
@@ -209,11 +200,8 @@ void SendInputKeys::PasteRestore() {
     }
   }
   if (!p.rendered) {
-    if (cue_) {
-      cue_->CardNotTyped();
-      cue_->Trouble(TypingTrouble::PasteFailed, p.program,
-                    L"the program did not take the text within 2 seconds");
-    }
+    NotTyped(TypingTrouble::PasteFailed, p.program,
+             L"the program did not take the text within 2 seconds");
     PasteDone();
     return;
   }
@@ -226,11 +214,7 @@ void SendInputKeys::PasteDone() {
   // Not left on the clipboard, whatever ends the card.
   if (pasting_->offering) PutBack(pasting_->owner.get(), pasting_->rendered, pasting_->earlier);
   pasting_.reset();
-  while (!busy() && !waiting_.empty() && !stopped_) {
-    std::unique_ptr<Card> card = std::move(waiting_.front());
-    waiting_.pop_front();
-    TypeCard(*card);
-  }
+  TypeWaitingCards();
 }
 
 }  // namespace wedge

@@ -63,6 +63,8 @@ class SendInputKeys : public KeystrokeOutput {
   void PasteStep();
   void PasteRestore();
   void PasteDone();
+  void TypeWaitingCards();
+  void NotTyped(TypingTrouble trouble, const std::wstring& program, const std::wstring& what);
   bool Inject(const std::vector<KeyStroke>& keys, bool unicode = false);
   bool Allowed();
   void TypeCard(Card& card);

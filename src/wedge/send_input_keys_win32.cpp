@@ -328,10 +328,7 @@ void SendInputKeys::TypeCard(Card& card) {
   if (stored->data) read = ParseTypingRule(*stored->data);
   else read.fault = L"the value is not a text (REG_SZ)";
   if (!read.rule) {
-    if (cue_) {
-      cue_->CardNotTyped();
-      cue_->Trouble(TypingTrouble::RuleWrong, stored->program, read.fault);
-    }
+    NotTyped(TypingTrouble::RuleWrong, stored->program, read.fault);
     return;
   }
   if (cue_) cue_->RuleReadFine();
@@ -344,22 +341,18 @@ void SendInputKeys::TypeCard(Card& card) {
                          !card.texts[CardField::Track2].empty() ||
                          !card.texts[CardField::Track3].empty();
   if (card.keys.empty() && !any_track) return;  // nothing of a card to type
+  const std::wstring& named = program.empty() ? stored->program : program;
   std::vector<KeyStroke> keys;
   if (rule.form) {
     const std::optional<CardField> missing =
         RenderTemplate(*rule.form, card.keys, card.texts, keys);
     if (missing) {
-      if (cue_) {
-        cue_->CardNotTyped();
-        cue_->Trouble(TypingTrouble::FieldMissing, program.empty() ? stored->program : program,
-                      std::wstring(L"{") + FieldName(*missing) + L"}");
-      }
+      NotTyped(TypingTrouble::FieldMissing, named, std::wstring(L"{") + FieldName(*missing) + L"}");
       return;
     }
   } else {
     keys = card.keys;
   }
-  const std::wstring& named = program.empty() ? stored->program : program;
   if (rule.keys == KeysMode::Paste) {
     Paste(keys, named);
   } else if (rule.paced()) {
@@ -390,10 +383,7 @@ void SendInputKeys::PacedStep() {
   p.timer = 0;
   if (p.next > 0 && GetForegroundWindow() != p.window) {
     // Not one more key: the window the user switched to gets nothing of the card.
-    if (cue_) {
-      cue_->CardNotTyped();
-      cue_->Trouble(TypingTrouble::WindowChanged, p.program, L"");
-    }
+    NotTyped(TypingTrouble::WindowChanged, p.program, L"");
     PacedDone();
     return;
   }
@@ -426,7 +416,19 @@ void SendInputKeys::PacedStep() {
 void SendInputKeys::PacedDone() {
   paced_.reset();
   TimerPeriod(false);
-  // The cards that waited, in their order; one of them may start the next paced card.
+  TypeWaitingCards();
+}
+
+// The card is not typed, for a reason IT hears of: the cue, and the event log's entry.
+void SendInputKeys::NotTyped(TypingTrouble trouble, const std::wstring& program,
+                             const std::wstring& what) {
+  if (!cue_) return;
+  cue_->CardNotTyped();
+  cue_->Trouble(trouble, program, what);
+}
+
+// The cards that waited, in their order; one of them may start the next paced or pasted card.
+void SendInputKeys::TypeWaitingCards() {
   while (!busy() && !waiting_.empty() && !stopped_) {
     std::unique_ptr<Card> card = std::move(waiting_.front());
     waiting_.pop_front();
