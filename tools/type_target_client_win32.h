@@ -55,7 +55,8 @@ class Target {
   bool WaitDone(unsigned ms);
   // The box's text.
   std::wstring Text() const;
-  // When each character arrived since the last Arm (the --chars box only).
+  // When the key of each character since the last Arm came into the box's queue, in ms of the
+  // message clock (the --chars box only).
   std::vector<std::int64_t> Stamps() const;
   // Puts `text` on the clipboard, the target owning it as any program that copied would.
   void SetClipboard(const std::wstring& text);

@@ -31,7 +31,9 @@ struct Shared {
   std::uint64_t edit;                  // HWND of its box
   // Filled by the --chars box only, emptied by kArm.
   volatile std::int32_t stamp_count;   // characters stamped (Enter counts once)
-  volatile std::int64_t stamps[kMaxStamps];  // QueryPerformanceCounter as each character arrived
+  // The message time (GetMessageTime, ms) of the key that typed each character: when it came
+  // into the box's input queue, however late the box then took it.
+  volatile std::int64_t stamps[kMaxStamps];
   volatile std::int32_t packets;       // keys that came as Unicode key events (VK_PACKET)
   volatile std::int32_t pastes;        // Ctrl+V received
   volatile std::int32_t paste_formats; // kExclude... bits present at every Ctrl+V (-1: none yet)

@@ -4,7 +4,7 @@
 // With --chars the box is a window that keeps every character it receives (WM_CHAR) as it comes,
 // a carriage return as "\r\n" as the multi-line box shows it: under Wine it takes characters
 // far faster than an edit box, for tests that push many cards. That box also stamps each
-// character as it arrives, and for a Ctrl+V pastes the clipboard's text and notes which of the
+// character with the time its key reached the box's input queue, and for a Ctrl+V pastes the clipboard's text and notes which of the
 // formats that keep a text out of clipboard history were there (see Shared).
 // The tests run copies of it under other file names (mstsc.exe ...), as other programs.
 
@@ -21,6 +21,7 @@ type_target::Shared* g_shared = nullptr;
 HANDLE g_done = nullptr;
 HWND g_edit = nullptr;
 std::wstring g_chars;  // what the --chars box received
+DWORD g_key_time = 0;  // the message time of the last key pressed in the --chars box
 
 std::int64_t Now() {
   LARGE_INTEGER t;
@@ -41,10 +42,11 @@ void OnChange() {
   }
 }
 
+// The key's own time, not the moment this window got round to it: a busy machine that runs the
+// box late then does not make keys that were sent apart look as if they came together.
 void Stamp(std::size_t characters) {
-  const std::int64_t now = Now();
   for (std::size_t i = 0; i < characters && g_shared->stamp_count < type_target::kMaxStamps; ++i) {
-    g_shared->stamps[g_shared->stamp_count] = now;
+    g_shared->stamps[g_shared->stamp_count] = g_key_time;
     g_shared->stamp_count = g_shared->stamp_count + 1;
   }
 }
@@ -112,6 +114,7 @@ LRESULT CALLBACK CharBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       OnChange();
       return 0;
     case WM_KEYDOWN:
+      g_key_time = static_cast<DWORD>(GetMessageTime());
       if (wp == VK_PACKET) g_shared->packets = g_shared->packets + 1;
       break;
     case WM_SETTEXT:

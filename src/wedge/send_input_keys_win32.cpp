@@ -143,6 +143,14 @@ void TimerPeriod(bool fine) {
   if (fn) fn(1);
 }
 
+// A clock in milliseconds finer than the system tick (GetTickCount64 moves in 15.6 ms steps).
+double MonotonicMs() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 // The file name of process `pid` from the system's list of processes, which needs no access to
 // the process itself; empty when it is not listed.
 std::wstring ListedProgram(DWORD pid) {
@@ -374,7 +382,7 @@ void SendInputKeys::StartPaced(const TypingRule& rule, std::wstring program,
   paced_->delay_ms = rule.delay_ms;
   paced_->enter_delay_ms = rule.enter_delay_ms;
   TimerPeriod(true);
-  paced_->due = GetTickCount64();
+  paced_->due_ms = MonotonicMs();
   PacedStep();
 }
 
@@ -401,13 +409,14 @@ void SendInputKeys::PacedStep() {
     PacedDone();
     return;
   }
+  // The pace keeps to the rule's over the card, but no pause is more than 1 ms shorter than the
+  // rule's: the timer's usual lateness is made up, and a step it ran very late for never brings
+  // the next keys close behind (a target that drops keys at a faster pace would drop them).
   const unsigned pause = p.delay_ms + (enter ? p.enter_delay_ms : 0);
-  p.due += pause;
-  // Late steps catch up, but no pause is shorter than a sixth less than the rule's.
-  const ULONGLONG now = GetTickCount64();
-  const unsigned least = pause - pause / 6;
-  unsigned wait = p.due > now ? static_cast<unsigned>(p.due - now) : 0;
-  if (wait < least) wait = least;
+  p.due_ms += pause;
+  const double left = p.due_ms - MonotonicMs();
+  unsigned wait = left > 0 ? static_cast<unsigned>(left + 0.5) : 0;
+  if (wait + 1 < pause) wait = pause - 1;
   if (wait > pause) wait = pause;
   p.timer = SetTimer(nullptr, 0, wait ? wait : 1, &PacedTimerProc);
   if (!p.timer) PacedDone();  // no timer to be had: the rest is dropped, not typed at once

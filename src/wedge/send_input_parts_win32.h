@@ -35,7 +35,7 @@ struct SendInputKeys::Paced {
   unsigned enter_delay_ms = 0;
   std::size_t next = 0;
   UINT_PTR timer = 0;
-  ULONGLONG due = 0;  // when the next step is due, for a pace that does not drift
+  double due_ms = 0;  // when the next step is due, so the pace does not drift
   ~Paced() { Wipe(keys); }
 };
 
