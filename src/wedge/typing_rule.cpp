@@ -152,7 +152,10 @@ RuleRead ParseTypingRule(const std::wstring& data) {
       if (ms) rule.enter_delay_ms = *ms;
       else read.fault = L"enter-delay must be 0 to 5000 (milliseconds)";
     } else if (SameText(name, L"template")) {
-      rule.form = ParseTemplate(value, read.fault);
+      // Most likely a value that lost its text: typing nothing, without a cue, would look like a
+      // reader that does not work.
+      if (value.empty()) read.fault = L"template is empty";
+      else rule.form = ParseTemplate(value, read.fault);
     } else {
       read.fault = L"unknown setting \"" + name + L"\"";
     }

@@ -41,6 +41,7 @@ TEST(TypingRule, ReadsEverySettingAndFailsClosedOnAnythingElse) {
       {L"delay", L"\"delay\""},
       {L"delay=5;Delay=6", L"\"Delay\""},
       {L"template={Pin}", L"unknown"},
+      {L"template= ", L"template"},
       {L"template={Card", L"unbalanced"},
       {L"template=Card}", L"unbalanced"},
       {L"template={a{Card}", L"unbalanced"},
