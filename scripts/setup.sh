@@ -7,8 +7,11 @@ set -euo pipefail
 # started. A kernel with 32-bit emulation switched off refuses it (exit 126), and Wine's 32-bit
 # half would be of no use there.
 runs_32bit() {
-  local probe rc=0
-  probe=$(mktemp)
+  local probe rc=0 build
+  # In the build folder, where the tests run programs too: /tmp may be mounted noexec.
+  build="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build"
+  mkdir -p "$build"
+  probe=$(mktemp "$build/.i386-probe.XXXXXX")
   printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00'`
         `'\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00'`
         `'\x28\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'`
