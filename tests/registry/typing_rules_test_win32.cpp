@@ -1,5 +1,6 @@
 // Where the typing rules are read from: the machine's and the user's policy keys, else the
-// user's own key; values as IT may leave them.
+// user's own key; values as IT may leave them. (A policy list replacing the user's rules is shown
+// end to end.)
 
 #include "settings/typing_rules.h"
 
@@ -19,20 +20,15 @@ struct Stored { HKEY root; const wchar_t* key; const wchar_t* name; DWORD type; 
 struct Case { const char* name; std::vector<Stored> stored; const wchar_t* read; };
 
 const Case kCases[] = {
-    {"UsersOwn", {{kHkcu, kUser, L"mstsc.exe", REG_SZ, L"delay=12"}, {kHkcu, kUser, L"", REG_SZ, L"x"}},
-     L"mstsc.exe=delay=12|"},
-    {"PolicyReplacesTheUsersWhole",
-     {{kHkcu, kUser, L"mstsc.exe", REG_SZ, L"delay=12"}, {kHkcu, kPolicy, L"*", REG_SZ, L"type=no"}},
-     L"*=type=no|"},
     {"MachineWinsForTheSameProgram",
      {{kMachine, kPolicy, L"wfica32.exe", REG_SZ, L"delay=12"},
       {kHkcu, kPolicy, L"WFICA32.EXE", REG_SZ, L"delay=50"}, {kHkcu, kPolicy, L"*", REG_SZ, L"type=no"}},
      L"wfica32.exe=delay=12|*=type=no|"},
     {"AnEmptyPolicyKeyStillReplaces",
      {{kHkcu, kUser, L"mstsc.exe", REG_SZ, L"delay=12"}, {kMachine, kPolicy, L"", REG_SZ, nullptr}}, L""},
-    {"OtherTypesHaveNoData",
+    {"OtherTypesHaveNoDataAndTheDefaultValueNoProgram",
      {{kHkcu, kUser, L"a.exe", REG_EXPAND_SZ, L"delay=12"}, {kHkcu, kUser, L"b.exe", REG_MULTI_SZ, L"type=no"},
-      {kHkcu, kUser, L"c.exe", REG_BINARY, L"delay=1"}},
+      {kHkcu, kUser, L"c.exe", REG_BINARY, L"delay=1"}, {kHkcu, kUser, L"", REG_SZ, L"x"}},
      L"a.exe#|b.exe#|c.exe#|"},
 };
 
