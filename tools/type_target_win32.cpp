@@ -4,8 +4,9 @@
 // With --chars the box is a window that keeps every character it receives (WM_CHAR) as it comes,
 // a carriage return as "\r\n" as the multi-line box shows it: under Wine it takes characters
 // far faster than an edit box, for tests that push many cards. That box also stamps each
-// character with the time its key reached the box's input queue, and for a Ctrl+V pastes the clipboard's text and notes which of the
-// formats that keep a text out of clipboard history were there (see Shared).
+// character with the time its key reached the box's input queue, and for a Ctrl+V pastes the
+// clipboard's text and notes which of the formats that keep a text out of clipboard history were
+// there (see Shared).
 // The tests run copies of it under other file names (mstsc.exe ...), as other programs.
 
 #include <windows.h>
