@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "type_target_client_win32.h"
@@ -64,9 +65,12 @@ void DeleteValue(const wchar_t* subkey, const wchar_t* name) {
 std::wstring TempFile(const wchar_t* suffix) {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
+  // With the start time: Wine hands a finished test's process ID on to later tests.
   static int serial = 0;
+  static const ULONGLONG started = GetTickCount64();
   return std::wstring(dir) + L"zan-e2e-" + std::to_wstring(sizeof(void*) * 8) + L"-" +
-         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial) + suffix;
+         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(started) + L"-" +
+         std::to_wstring(++serial) + suffix;
 }
 
 bool WriteFileText(const std::wstring& path, const std::string& text) {
@@ -316,10 +320,22 @@ bool Program::Configure(const std::vector<std::string>& sim_config) {
 
 bool Program::Start(const std::vector<std::string>& sim_config) {
   DeleteFileW(journal_.c_str());
-  if (!Configure(sim_config)) return false;
+  if (!Configure(sim_config)) {
+    std::fprintf(stderr, "the reader's configuration was not written (%lu)\n", GetLastError());
+    return false;
+  }
   // The child inherits the variable; the reader it creates reads the file named there.
   SetEnvironmentVariableW(kSimConfigVariable, config_.c_str());
-  process_ = type_target::StartProcess(L"\"" + exe_ + L"\"", &pid_);
+  // Under Wine a start has failed, rarely and without a cause to see: it says why and is tried
+  // once more.
+  if (process_) CloseHandle(process_);  // an earlier run that ended by itself
+  process_ = nullptr;
+  for (int attempt = 0; attempt < 2 && !process_; ++attempt) {
+    process_ = type_target::StartProcess(L"\"" + exe_ + L"\"", &pid_);
+    if (process_) break;
+    std::fprintf(stderr, "the program did not start (%lu)\n", GetLastError());
+    Sleep(500);
+  }
   SetEnvironmentVariableW(kSimConfigVariable, nullptr);
   return process_ != nullptr;
 }
