@@ -45,6 +45,7 @@ class Unique {
 
 inline BOOL WINAPI DeleteFontObject(HFONT font) { return DeleteObject(font); }
 inline LSTATUS WINAPI CloseKey(HKEY key) { return RegCloseKey(key); }
+inline void WINAPI FreeGlobal(HGLOBAL memory) { GlobalFree(memory); }
 
 using UniqueHandle = Unique<HANDLE, CloseHandle>;
 using UniqueKey = Unique<HKEY, CloseKey>;
@@ -52,6 +53,43 @@ using UniqueWindow = Unique<HWND, DestroyWindow>;
 using UniqueMenu = Unique<HMENU, DestroyMenu>;
 using UniqueIcon = Unique<HICON, DestroyIcon>;
 using UniqueFont = Unique<HFONT, DeleteFontObject>;
+using UniqueGlobal = Unique<HGLOBAL, FreeGlobal>;
+
+// The clipboard opened for `owner`, closed again when this goes; false when another program holds
+// it open.
+class OpenedClipboard {
+ public:
+  explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ~OpenedClipboard() {
+    if (open_) CloseClipboard();
+  }
+  OpenedClipboard(const OpenedClipboard&) = delete;
+  OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_;
+};
+
+// Global memory locked while this lives; get() is null when it could not be locked.
+template <typename T>
+class LockedGlobal {
+ public:
+  explicit LockedGlobal(HANDLE memory)
+      : memory_(memory), p_(memory ? static_cast<T*>(GlobalLock(memory)) : nullptr) {}
+  ~LockedGlobal() {
+    if (p_) GlobalUnlock(memory_);
+  }
+  LockedGlobal(const LockedGlobal&) = delete;
+  LockedGlobal& operator=(const LockedGlobal&) = delete;
+  T* get() const { return p_; }
+  // The bytes of the block.
+  SIZE_T bytes() const { return p_ ? GlobalSize(memory_) : 0; }
+
+ private:
+  HANDLE memory_;
+  T* p_;
+};
 
 // One COM interface pointer, released when it goes; put() releases what it held first.
 template <typename T>

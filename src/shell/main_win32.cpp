@@ -33,7 +33,10 @@
 #include "shell/single_instance.h"
 #include "shell/tray_icon.h"
 #include "wedge/card_event.h"
+#include "wedge/ending.h"
 #include "wedge/send_input_keys.h"
+#include "wedge/typing_platform.h"
+#include "wedge/typist.h"
 
 namespace shell {
 namespace {
@@ -50,8 +53,9 @@ constexpr UINT_PTR kQuietTimer = 1;
 std::vector<std::wstring> Arguments();
 
 // The program's one owner of everything that lives while it runs: the settings store, the
-// window's controls (the model) and the window, the tray icon and the reader's owner. They are
-// made in this order and go in the reverse one.
+// window's controls (the model) and the window, the typing of cards and the platform it types
+// with, the tray icon and the reader's owner. They are made in this order and go in the reverse
+// one. The program's end is one state, `ending_`: once it has begun, no card is handled or typed.
 class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderHost,
                        public wedge::UserCue {
  public:
@@ -59,16 +63,22 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
       : store_(settings::MakeRegistrySettingsStore()),
         model_(*store_),
         window_(model_, this),
-        keys_(this, &settings::ReadTypingRules),
+        typist_(injector_, platform_, platform_, platform_, ending_, this, &settings::ReadTypingRules),
         lifecycle_(*this, [](const char* step) {
           // Only the step's name: nothing of a card is ever logged.
           OutputDebugStringA("ZANKeyboardWedge: a step failed: ");
           OutputDebugStringA(step);
           OutputDebugStringA("\n");
         }),
-        reader_(*this, model_, keys_, &DoEvents, this) {}
+        reader_(*this, model_, typist_, &DoEvents, ending_, this) {
+    platform_.Deliver(&typist_);
+  }
 
-  ~WedgeApp() override { reader_.Finish(); }
+  ~WedgeApp() override {
+    reader_.Finish();
+    typist_.Stop();
+    platform_.Deliver(nullptr);
+  }
 
   // Main: loads the window (running the start-up sequence), shows it and runs the message loop
   // until the program ends. The process's exit code.
@@ -143,7 +153,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   void WorkWaiting() override {
     // Once the window is gone only the reader's stop waits, which the end of the message loop
     // does; a control's own message loop may have swallowed the request to end it.
-    if (unloading_) {
+    if (ending_.begun()) {
       PostQuitMessage(0);
       return;
     }
@@ -169,7 +179,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   void Trouble(wedge::TypingTrouble trouble, const std::wstring& program,
                const std::wstring& what) override {
     constexpr std::uint32_t kIds[] = {kEventRuleWrong, kEventFieldMissing, kEventWindowChanged,
-                                      kEventPasteFailed};
+                                      kEventPasteFailed, kEventWindowChanged};
     WriteTypingEvent(kIds[static_cast<int>(trouble)], program, what);
     if (trouble != wedge::TypingTrouble::RuleWrong || rule_fault_ == program) return;
     rule_fault_ = program;
@@ -185,7 +195,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   void mnuSettings_Click() override { window_.Show(); }
   void mnuExit_Click() override { ExitApp(); }
   void mnuReconnect_Click() override {
-    if (!unloading_ && lifecycle_.loaded()) reader_.Reconnect();
+    if (!ending_.begun() && lifecycle_.loaded()) reader_.Reconnect();
   }
   void IconsChanged() override {
     if (tray_) tray_->ChangeImage(window_.SmallIcon(!reader_.health().ready));
@@ -194,8 +204,8 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   // The window is being unloaded (exit command, log-off, a task manager): no card is typed any
   // more, the shut-down sequence runs, then the message loop ends.
   void Form_Unload(std::int16_t) override {
-    unloading_ = true;
-    keys_.StopTyping();  // a card being typed stops here, and what waits is wiped
+    ending_.Begin();
+    typist_.Stop();  // a card being typed stops here, what waits is wiped, the clipboard given back
     if (window_.hwnd()) KillTimer(window_.hwnd(), kQuietTimer);
     devices_.reset();
     lifecycle_.Form_Unload();
@@ -218,7 +228,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
         }
         return false;
       case kDeviceNewsMessage:
-        if (!unloading_ && lifecycle_.loaded() &&
+        if (!ending_.begun() && lifecycle_.loaded() &&
             wparam <= static_cast<WPARAM>(DeviceNews::Resumed)) {
           reader_.DeviceAnnounced(static_cast<DeviceNews>(wparam));
         }
@@ -280,7 +290,10 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   settings::LockedSettings locked_;  // by the policies, read once at start
   FormModel model_;
   SettingsWindow window_;
-  wedge::SendInputKeys keys_;
+  wedge::Ending ending_;
+  wedge::SendInputKeys injector_;
+  wedge::TypingPlatform platform_;
+  wedge::Typist typist_;
   Lifecycle lifecycle_;
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<TrayIcon> tray_;
@@ -296,7 +309,6 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   RestartRegistration restart_{[](const wchar_t* args) {
     RegisterApplicationRestart(args, RESTART_NO_HANG | RESTART_NO_REBOOT);
   }};
-  bool unloading_ = false;
   std::optional<std::wstring> rule_fault_;  // the program whose typing rule is wrong
 };
 

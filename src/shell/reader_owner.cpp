@@ -50,10 +50,11 @@ class ReaderOwner::Counted : public reader::ReaderDispatch {
 };
 
 ReaderOwner::ReaderOwner(ReaderHost& host, wedge::CardForm& form, wedge::KeystrokeOutput& keys,
-                         std::function<void()> do_events, wedge::UserCue* cue)
+                         std::function<void()> do_events, const wedge::Ending& ending,
+                         wedge::UserCue* cue)
     : host_(host),
       counted_(std::make_unique<Counted>(*this)),
-      handler_(*counted_, form, keys, std::move(do_events), cue) {}
+      handler_(*counted_, form, keys, std::move(do_events), ending, cue) {}
 
 ReaderOwner::~ReaderOwner() {
   if (control_) control_->Release();
@@ -82,11 +83,7 @@ void ReaderOwner::DeviceAnnounced(DeviceNews news) {
   host_.SetQuietTimer(kQuietMs);  // each announcement puts the look off again
 }
 
-void ReaderOwner::Stop() {
-  // At once, even inside a card: its keys are not typed, nor those of cards waiting.
-  handler_.StopHandling();
-  Request(Work::Stop);
-}
+void ReaderOwner::Stop() { Request(Work::Stop); }
 
 void ReaderOwner::Finish() {
   if (stopping_ && !stopped_ && depth_ == 0) Do(Work::Stop);

@@ -49,7 +49,7 @@ class ReaderOwner : public reader::ReaderEvents {
   static constexpr unsigned kQuietMs = 3000;
 
   ReaderOwner(ReaderHost& host, wedge::CardForm& form, wedge::KeystrokeOutput& keys,
-              std::function<void()> do_events, wedge::UserCue* cue);
+              std::function<void()> do_events, const wedge::Ending& ending, wedge::UserCue* cue);
   ~ReaderOwner() override;
   ReaderOwner(const ReaderOwner&) = delete;
   ReaderOwner& operator=(const ReaderOwner&) = delete;
@@ -65,8 +65,8 @@ class ReaderOwner : public reader::ReaderEvents {
   // device was removed since it started and one has arrived after that, or the PC woke up.
   // A reader found broken again right after such a start is reported not working instead.
   void DeviceAnnounced(DeviceNews news);
-  // The program ends: no card is typed any more, the reader is stopped and let go (once it may
-  // be) and nothing starts it again.
+  // The program ends (its ending has begun: no card is handled any more): the reader is stopped
+  // and let go (once it may be) and nothing starts it again.
   void Stop();
   // Whatever a stop left undone because the program was inside the reader; then the control is
   // freed. For the end of the message loop, where no call or event of the reader is on the stack.

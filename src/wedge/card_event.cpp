@@ -65,114 +65,92 @@ void DropSentinels(std::wstring& track) {
 
 }  // namespace
 
-CardEventHandler::CardRead::~CardRead() {
-  for (auto& value : values) {
-    if (value) Wipe(*value);
-  }
-}
-
 CardEventHandler::CardEventHandler(reader::ReaderDispatch& msr, CardForm& form,
                                    KeystrokeOutput& keys, std::function<void()> do_events,
-                                   UserCue* cue)
-    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)), cue_(cue) {}
+                                   const Ending& ending, UserCue* cue)
+    : msr_(msr), form_(form), keys_(keys), do_events_(std::move(do_events)), ending_(ending),
+      cue_(cue) {}
 
 void CardEventHandler::MSR1_DataEvent(std::int32_t /*Status*/) {
-  if (stopped_) return;
+  if (ending_.begun()) return;
   if (busy_) {
     // Raised from a yield of the card being handled. The reader holds this card's data only until
-    // its next event, so read it now and type it once the earlier card is done.
-    waiting_.push_back(ReadAndRearm());
+    // its next event: it is read now, and framed without yielding, so that cards swiped in a
+    // burst never nest deeper than this.
+    HandleCard(false);
     return;
   }
   BusyScope busy(busy_);
-  HandleCard(nullptr);
-  while (!waiting_.empty() && !stopped_) {
-    CardRead next = std::move(waiting_.front());
-    waiting_.pop_front();
-    HandleCard(&next);
-  }
+  HandleCard(true);
 }
 
 void CardEventHandler::MSR1_ErrorEvent(std::int32_t /*ResultCode*/,
                                        std::int32_t /*ResultCodeExtended*/,
                                        std::int32_t /*ErrorLocus*/) {
-  if (stopped_) return;
+  if (ending_.begun()) return;
   msr_.Put(reader::DispId::DataEventEnabled, true);  // the same single set as after a card
   if (cue_) cue_->CardNotTyped();
 }
 
-void CardEventHandler::StopHandling() {
-  stopped_ = true;
-  waiting_.clear();  // each card wipes itself
-}
-
-CardEventHandler::CardRead CardEventHandler::ReadAndRearm() {
-  CardRead card;
-  for (int i = 0; i < 8; ++i) card.values[i] = reader::GetText(msr_, reader::kCardProperties[i]);
-  if (keys_.WantsCardFields()) card.values[8] = reader::GetText(msr_, reader::DispId::ServiceCode);
-  msr_.Put(reader::DispId::DataEventEnabled, true);  // a refused re-arm is ignored
-  return card;
-}
-
-void CardEventHandler::WipeTracks() {
-  for (std::wstring& track : tracks_) Wipe(track);
-  texts_.Clear();
-}
-
 // Every step goes on past a failure of the step before it: a failed read leaves its box or track
 // empty, a failed choice read takes the branch as if the choice were set, a failed box write or
-// SendKeys call is ignored. `recorded` is a card read earlier; without it the reader is read now.
-void CardEventHandler::HandleCard(const CardRead* recorded) {
-  auto value = [&](int i) -> std::optional<std::wstring> {
-    if (recorded) return recorded->values[i];
-    return reader::GetText(msr_, reader::kCardProperties[i]);
-  };
+// SendKeys call is ignored. The escaping yields only with `yield`.
+void CardEventHandler::HandleCard(bool yield) {
+  // The card's own: a card handled inside a yield of this one has texts of its own.
+  std::array<std::wstring, 3> tracks;
+  CardTexts texts;  // its fields and plain tracks, wiped when they go
+  struct WipeTracks {
+    std::array<std::wstring, 3>& tracks;
+    ~WipeTracks() {
+      for (std::wstring& track : tracks) Wipe(track);
+    }
+  } wipe_tracks{tracks};
 
+  const KeystrokeOutput::CardId card = keys_.CardSwiped();
   for (int box = 0; box < kDisplayBoxes; ++box) form_.SetBoxText(box, L"");
-  WipeTracks();
 
   for (int i = 0; i < kFields; ++i) {
-    if (auto text = value(i)) {
+    if (auto text = reader::GetText(msr_, reader::kCardProperties[i])) {
       form_.SetBoxText(i, *text);
-      std::wstring& field = texts_[kFieldOf[i]];
+      std::wstring& field = texts[kFieldOf[i]];
       field.swap(*text);
       DropControlCharacters(field);
     }
   }
   for (int t = 0; t < 3; ++t) {
-    if (auto text = value(kFields + t)) {
-      tracks_[t].swap(*text);
+    if (auto text = reader::GetText(msr_, reader::kCardProperties[kFields + t])) {
+      tracks[t].swap(*text);
       Wipe(*text);
     }
   }
   // Read before the re-arm, which may let the next card's data in. Only where a rule may name
   // it: without rules the reader is asked what it always was.
   std::optional<std::wstring> service;
-  if (recorded) service = recorded->values[8];
-  else if (keys_.WantsCardFields()) service = reader::GetText(msr_, reader::DispId::ServiceCode);
+  if (keys_.WantsCardFields(card)) service = reader::GetText(msr_, reader::DispId::ServiceCode);
   if (sentinels_transmitted_) {
-    for (std::wstring& track : tracks_) DropSentinels(track);
+    for (std::wstring& track : tracks) DropSentinels(track);
   }
-  for (int t = 0; t < 3; ++t) form_.SetBoxText(kTrackBoxFirst + t, tracks_[t]);
+  for (int t = 0; t < 3; ++t) form_.SetBoxText(kTrackBoxFirst + t, tracks[t]);
 
   // Re-arm before any escaping or typing, so the next card can be reported meanwhile.
-  if (!recorded) msr_.Put(reader::DispId::DataEventEnabled, true);
+  msr_.Put(reader::DispId::DataEventEnabled, true);
 
-  for (std::wstring& track : tracks_) DropControlCharacters(track);
-  for (int t = 0; t < 3; ++t) Replace(texts_[kFieldOf[kFields + t]], tracks_[t]);
+  for (std::wstring& track : tracks) DropControlCharacters(track);
+  for (int t = 0; t < 3; ++t) Replace(texts[kFieldOf[kFields + t]], tracks[t]);
   // The control's own service code where it parses one, else the one the tracks hold.
   if (service) DropControlCharacters(*service);
-  Replace(texts_[CardField::ServiceCode],
-          service && !service->empty() ? *service : ServiceCodeOf(tracks_[0], tracks_[1]));
+  Replace(texts[CardField::ServiceCode],
+          service && !service->empty() ? *service : ServiceCodeOf(tracks[0], tracks[1]));
   if (service) Wipe(*service);
 
   const bool sentinels = form_.Option(CardOption::SendSentinels).value_or(true);
   const bool enter_per_track = form_.Option(CardOption::CrWithTrack).value_or(true);
+  const std::function<void()> no_yield;
 
   for (int t = 0; t < 3; ++t) {
-    std::wstring& track = tracks_[t];
+    std::wstring& track = tracks[t];
     if (track.empty()) continue;
-    std::wstring escaped = Addcntlcode(track, do_events_);
+    std::wstring escaped = Addcntlcode(track, yield ? do_events_ : no_yield);
     const WipeOnExit wipe_escaped(escaped);
     std::wstring framed;
     framed.reserve(escaped.size() + 8);  // no reallocation leaves a copy behind
@@ -184,23 +162,18 @@ void CardEventHandler::HandleCard(const CardRead* recorded) {
     track.swap(framed);
   }
 
-  // The program began to end while the escaping yielded: the card is not typed.
-  if (stopped_) {
-    WipeTracks();
-    return;
-  }
+  // The program began to end while the escaping yielded: the card is not handed over.
+  if (ending_.begun()) return;
 
-  keys_.BeginCard();
   for (int t = 0; t < 3; ++t) {
     const std::optional<std::int16_t> tick = form_.TrackBox(t);
-    if (!tick || *tick == 1) keys_.SendKeys(tracks_[t]);  // a failed call skips only this track
+    if (!tick || *tick == 1) keys_.SendKeys(card, tracks[t]);  // a failed call skips only this track
   }
 
-  const bool any_data = !tracks_[0].empty() || !tracks_[1].empty() || !tracks_[2].empty();
-  if (any_data && form_.Option(CardOption::CrWithCard).value_or(true)) keys_.SendKeys(kEnter);
-  keys_.CardFields(texts_);
-  keys_.EndCard();
-  WipeTracks();
+  const bool any_data = !tracks[0].empty() || !tracks[1].empty() || !tracks[2].empty();
+  if (any_data && form_.Option(CardOption::CrWithCard).value_or(true)) keys_.SendKeys(card, kEnter);
+  keys_.CardFields(card, texts);
+  keys_.EndCard(card);
 }
 
 }  // namespace wedge

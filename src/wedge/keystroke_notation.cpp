@@ -1,5 +1,7 @@
 #include "wedge/keystroke_notation.h"
 
+#include "wedge/wipe.h"
+
 namespace wedge {
 namespace {
 
@@ -16,6 +18,11 @@ std::optional<std::vector<KeyStroke>> ParseKeystrokes(const std::wstring& text) 
   std::vector<unsigned> groups;  // modifiers held by each open "(" group, innermost last
   unsigned pending = 0;          // modifiers for the next key or group
 
+  // A text that cannot be read may still be a card's: what was read of it is wiped.
+  auto refuse = [&]() -> std::optional<std::vector<KeyStroke>> {
+    Wipe(keys);
+    return std::nullopt;
+  };
   auto held = [&] { return pending | (groups.empty() ? 0u : groups.back()); };
   auto add = [&](bool enter, wchar_t ch) {
     keys.push_back(KeyStroke{enter, ch, held()});
@@ -42,13 +49,13 @@ std::optional<std::vector<KeyStroke>> ParseKeystrokes(const std::wstring& text) 
         pending = 0;
         break;
       case L')':
-        if (groups.empty() || pending) return std::nullopt;
+        if (groups.empty() || pending) return refuse();
         groups.pop_back();
         break;
       default: add(false, c); break;  // "}", "[", "]" and every other character type themselves
     }
   }
-  if (!groups.empty() || pending) return std::nullopt;
+  if (!groups.empty() || pending) return refuse();
   return keys;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// Where typed card text goes: the keystrokes of the active window.
+// Where typed card text goes: each card into the window that was in front when it was swiped, in
+// the order the cards were swiped.
 
+#include <cstdint>
 #include <string>
 
 #include "wedge/typing_rule.h"
@@ -9,24 +11,23 @@ namespace wedge {
 
 class KeystrokeOutput {
  public:
+  using CardId = std::uint64_t;
+
   virtual ~KeystrokeOutput() = default;
 
-  // Types `keys`, written in the keystroke notation ("~" is Enter, "{%}" a percent sign...), into
-  // the window that has the focus. Returns without waiting for the window to process the keys;
-  // calls are typed in the order they are made. False when the text could not be typed.
-  virtual bool SendKeys(const std::wstring& keys) = 0;
-
-  // Bracket the calls made for one card: between them an output may gather the calls and type
-  // them together, in the order made, when the card ends, so that no other keystroke lands inside
-  // a card. Cards never nest.
-  virtual void BeginCard() {}
-  virtual void EndCard() {}
-  // The card's own texts, given before EndCard, for an output whose typing rule names fields;
-  // they are valid until EndCard returns.
-  virtual void CardFields(const CardTexts& /*texts*/) {}
+  // A card was swiped: it belongs to the window in front now, and is typed after the cards swiped
+  // before it. 0 when no card is taken any more (the program is ending).
+  virtual CardId CardSwiped() = 0;
   // Whether a template may name the card's fields, so that the reader is asked for the ones it
   // is not asked for otherwise (the service code).
-  virtual bool WantsCardFields() { return false; }
+  virtual bool WantsCardFields(CardId /*card*/) { return false; }
+  // Adds `keys`, written in the keystroke notation ("~" is Enter, "{%}" a percent sign...), to the
+  // card's keys. False when the text cannot be read (nothing of it is added) or the card is gone.
+  virtual bool SendKeys(CardId card, const std::wstring& keys) = 0;
+  // The card's own texts, for a template that names them; copied.
+  virtual void CardFields(CardId /*card*/, const CardTexts& /*texts*/) {}
+  // The card is whole: it is typed in its turn. Nothing more is added to it.
+  virtual void EndCard(CardId card) = 0;
 };
 
 }  // namespace wedge

@@ -6,7 +6,6 @@
 
 #include "platform/raii_win32.h"
 #include "wedge/send_input_keys.h"
-#include "wedge/send_input_parts_win32.h"
 #include "wedge/wipe.h"
 
 namespace wedge {
@@ -106,18 +105,6 @@ ForegroundTarget TargetOf(HWND foreground) {
   return target;
 }
 
-// Adds `more` to `keys`; a buffer outgrown is wiped before it is let go.
-void AppendKeys(std::vector<KeyStroke>& keys, const std::vector<KeyStroke>& more) {
-  if (keys.size() + more.size() > keys.capacity()) {
-    std::vector<KeyStroke> bigger;
-    bigger.reserve(2 * (keys.size() + more.size()));
-    bigger.assign(keys.begin(), keys.end());
-    Wipe(keys);
-    keys.swap(bigger);
-  }
-  keys.insert(keys.end(), more.begin(), more.end());
-}
-
 // A layout on which no key types a character: every character goes as a Unicode event, Enter
 // and Tab as their keys.
 class UnicodeOnly : public KeyboardLayout {
@@ -130,26 +117,6 @@ class UnicodeOnly : public KeyboardLayout {
  private:
   KeyboardLayout& keys_;
 };
-
-// The system's timers to the millisecond while a card is paced (`fine`), back to the default
-// after. winmm.dll is no known DLL, which an import would let the loader take from the program's
-// folder: it is loaded from System32 only, when a card is first paced.
-void TimerPeriod(bool fine) {
-  using PeriodFn = UINT(WINAPI*)(UINT);
-  static const HMODULE winmm = LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!winmm) return;
-  const auto fn = reinterpret_cast<PeriodFn>(reinterpret_cast<void*>(
-      GetProcAddress(winmm, fine ? "timeBeginPeriod" : "timeEndPeriod")));
-  if (fn) fn(1);
-}
-
-// A clock in milliseconds finer than the system tick (GetTickCount64 moves in 15.6 ms steps).
-double MonotonicMs() {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 // The file name of process `pid` from the system's list of processes, which needs no access to
 // the process itself; empty when it is not listed.
@@ -168,7 +135,7 @@ std::wstring ListedProgram(DWORD pid) {
 
 // The file name of the program that owns `window` ("wfica32.exe"); empty when it cannot be read.
 // A sales program run as another user cannot be opened: the process list still names it.
-std::wstring ProgramOf(HWND window) {
+std::wstring ProgramOfWindow(HWND window) {
   DWORD pid = 0;
   if (!window || !GetWindowThreadProcessId(window, &pid)) return {};
   platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
@@ -184,14 +151,6 @@ std::wstring ProgramOf(HWND window) {
 
 }  // namespace
 
-// The one output whose paced card the thread's timer steps (the program has one).
-SendInputKeys* g_paced_output = nullptr;
-
-void CALLBACK PacedTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  if (g_paced_output) g_paced_output->TimerElapsed();
-}
-
 namespace {
 
 INPUT ToInput(const KeyEvent& e) {
@@ -202,6 +161,35 @@ INPUT ToInput(const KeyEvent& e) {
   in.ki.dwFlags = (e.unicode ? KEYEVENTF_UNICODE : 0) | (e.up ? KEYEVENTF_KEYUP : 0) |
                   (e.extended ? KEYEVENTF_EXTENDEDKEY : 0);
   return in;
+}
+
+// The virtual key of Ctrl+V whatever the layout types with it.
+class CtrlVLayout : public KeyboardLayout {
+ public:
+  std::optional<KeyChoice> VkKeyScan(wchar_t ch) override {
+    if (ch == L'v') return KeyChoice{'V', 0};
+    return std::nullopt;
+  }
+  std::uint16_t ScanCode(std::uint8_t vk) override {
+    return static_cast<std::uint16_t>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+  }
+  bool IsDeadKey(wchar_t) override { return false; }
+};
+
+HWND AsWindow(WindowId window) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(window)); }
+
+// The events that type `keys` on `layout`, injected with one call: nothing typed by the user or
+// another program can land inside the text.
+bool InjectWith(const std::vector<KeyStroke>& keys, KeyboardLayout& layout) {
+  std::vector<KeyEvent> events = PlanKeystrokes(keys, layout, CurrentKeyboardState());
+  std::vector<INPUT> inputs;
+  inputs.reserve(events.size());
+  for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
+  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  const bool all = sent == inputs.size();
+  Wipe(events);
+  Wipe(inputs);
+  return all;
 }
 
 }  // namespace
@@ -219,18 +207,9 @@ struct SendInputKeys::Layouts {
   }
 };
 
+SendInputKeys::SendInputKeys() : layouts_(std::make_unique<Layouts>()) {}
 
-
-SendInputKeys::SendInputKeys(UserCue* cue, RuleReader rules)
-    : layouts_(std::make_unique<Layouts>()), cue_(cue), rules_(std::move(rules)) {
-  g_paced_output = this;
-}
-
-SendInputKeys::~SendInputKeys() {
-  StopTyping();
-  Wipe(card_keys_);
-  if (g_paced_output == this) g_paced_output = nullptr;
-}
+SendInputKeys::~SendInputKeys() = default;
 
 KeyboardState CurrentKeyboardState() {
   KeyboardState state;
@@ -242,66 +221,19 @@ KeyboardState CurrentKeyboardState() {
   return state;
 }
 
-bool SendInputKeys::SendKeys(const std::wstring& keys) {
-  std::optional<std::vector<KeyStroke>> parsed = ParseKeystrokes(keys);
-  if (!parsed) return false;
-  if (in_card_) {
-    AppendKeys(card_keys_, *parsed);
-    Wipe(*parsed);
-    return true;
-  }
-  const bool typed = Inject(*parsed);
-  Wipe(*parsed);
-  return typed;
+WindowId SendInputKeys::FrontWindow() {
+  return static_cast<WindowId>(reinterpret_cast<UINT_PTR>(GetForegroundWindow()));
 }
 
-void SendInputKeys::BeginCard() {
-  in_card_ = true;
-  Wipe(card_keys_);
-  card_keys_.reserve(512);
-  card_.reset();
+std::uint32_t SendInputKeys::ProcessOf(WindowId window) {
+  DWORD pid = 0;
+  if (!window || !GetWindowThreadProcessId(AsWindow(window), &pid)) return 0;
+  return pid;
 }
 
-void SendInputKeys::CardFields(const CardTexts& texts) {
-  if (!rules_ || !in_card_) return;  // without rules no template needs them
-  card_ = std::make_unique<Card>();
-  for (int f = 0; f < kCardFields; ++f) Replace(card_->texts.values[f], texts.values[f]);
-}
+std::wstring SendInputKeys::ProgramOf(WindowId window) { return ProgramOfWindow(AsWindow(window)); }
 
-bool SendInputKeys::WantsCardFields() { return rules_ && !rules_().empty(); }
-
-void SendInputKeys::EndCard() {
-  in_card_ = false;
-  if (!stopped_ && !rules_ && !busy()) {
-    Inject(card_keys_);  // a refused injection is ignored, as a failed call of the card would be
-    Wipe(card_keys_);
-    return;
-  }
-  std::unique_ptr<Card> card = std::move(card_);
-  if (!card) card = std::make_unique<Card>();
-  card->keys.swap(card_keys_);
-  card_keys_ = {};
-  if (stopped_) return;  // the card wipes itself
-  if (busy()) {
-    waiting_.push_back(std::move(card));
-    return;
-  }
-  TypeCard(*card);
-}
-
-void SendInputKeys::StopTyping() {
-  stopped_ = true;
-  if (paced_) {
-    if (paced_->timer) KillTimer(nullptr, paced_->timer);
-    TimerPeriod(false);
-  }
-  paced_.reset();
-  if (pasting_) PasteDone();
-  waiting_.clear();
-  card_.reset();
-}
-
-bool SendInputKeys::Allowed() {
+TypingVerdict SendInputKeys::Judge(WindowId window) {
   static const std::optional<std::uint32_t> own_integrity = [] {
     platform::UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
@@ -309,167 +241,27 @@ bool SendInputKeys::Allowed() {
     }
     return TokenIntegrity(token.get());
   }();
-  if (JudgeTarget(TargetOf(GetForegroundWindow()), own_integrity) == TypingVerdict::Type) {
-    return true;
-  }
-  if (cue_) cue_->CardNotTyped();
-  return false;
-}
-
-// The rule for the program in front decides: none typed as without rules; one that cannot be
-// read, type=no, or a template field the card lacks: not typed, with the cue.
-void SendInputKeys::TypeCard(Card& card) {
-  const std::vector<StoredRule> rules = rules_ ? rules_() : std::vector<StoredRule>{};
-  if (rules.empty()) {
-    Inject(card.keys);
-    return;
-  }
-  if (!Allowed()) return;  // our own window, or one whose keys Windows would drop
-  const std::wstring program = ProgramOf(GetForegroundWindow());
-  const StoredRule* stored = FindRule(rules, program);
-  if (!stored) {
-    if (cue_) cue_->RuleReadFine();
-    Inject(card.keys);
-    return;
-  }
-  RuleRead read;
-  if (stored->data) read = ParseTypingRule(*stored->data);
-  else read.fault = L"the value is not a text (REG_SZ)";
-  if (!read.rule) {
-    NotTyped(TypingTrouble::RuleWrong, stored->program, read.fault);
-    return;
-  }
-  if (cue_) cue_->RuleReadFine();
-  const TypingRule& rule = *read.rule;
-  if (!rule.type) {
-    if (cue_) cue_->CardNotTyped();  // the shop's intent: no entry in the log
-    return;
-  }
-  const bool any_track = !card.texts[CardField::Track1].empty() ||
-                         !card.texts[CardField::Track2].empty() ||
-                         !card.texts[CardField::Track3].empty();
-  if (card.keys.empty() && !any_track) return;  // nothing of a card to type
-  const std::wstring& named = program.empty() ? stored->program : program;
-  std::vector<KeyStroke> keys;
-  if (rule.form) {
-    const std::optional<CardField> missing =
-        RenderTemplate(*rule.form, card.keys, card.texts, keys);
-    if (missing) {
-      NotTyped(TypingTrouble::FieldMissing, named, std::wstring(L"{") + FieldName(*missing) + L"}");
-      return;
-    }
-  } else {
-    keys = card.keys;
-  }
-  if (rule.keys == KeysMode::Paste) {
-    Paste(keys, named);
-  } else if (rule.paced()) {
-    StartPaced(rule, named, keys);
-  } else {
-    Inject(keys, rule.keys == KeysMode::Unicode);
-  }
-  Wipe(keys);
-}
-
-void SendInputKeys::StartPaced(const TypingRule& rule, std::wstring program,
-                               std::vector<KeyStroke>& keys) {
-  if (keys.empty()) return;
-  paced_ = std::make_unique<Paced>();
-  paced_->keys.swap(keys);
-  paced_->program = std::move(program);
-  paced_->window = GetForegroundWindow();
-  paced_->unicode = rule.keys == KeysMode::Unicode;
-  paced_->delay_ms = rule.delay_ms;
-  paced_->enter_delay_ms = rule.enter_delay_ms;
-  TimerPeriod(true);
-  paced_->due_ms = MonotonicMs();
-  PacedStep();
-}
-
-void SendInputKeys::PacedStep() {
-  Paced& p = *paced_;
-  p.timer = 0;
-  if (p.next > 0 && GetForegroundWindow() != p.window) {
-    // Not one more key: the window the user switched to gets nothing of the card.
-    NotTyped(TypingTrouble::WindowChanged, p.program, L"");
-    PacedDone();
-    return;
-  }
-  std::size_t end = p.next + 1;
-  if (p.delay_ms == 0) {
-    while (end < p.keys.size() && !p.keys[end - 1].enter) ++end;
-  }
-  const bool enter = p.keys[end - 1].enter;
-  std::vector<KeyStroke> step(p.keys.begin() + static_cast<std::ptrdiff_t>(p.next),
-                              p.keys.begin() + static_cast<std::ptrdiff_t>(end));
-  Inject(step, p.unicode);
-  Wipe(step);
-  p.next = end;
-  if (p.next >= p.keys.size()) {
-    PacedDone();
-    return;
-  }
-  // The pace keeps to the rule's over the card, but no pause is more than 1 ms shorter than the
-  // rule's: the timer's usual lateness is made up, and a step it ran very late for never brings
-  // the next keys close behind (a target that drops keys at a faster pace would drop them).
-  const unsigned pause = p.delay_ms + (enter ? p.enter_delay_ms : 0);
-  p.due_ms += pause;
-  const double left = p.due_ms - MonotonicMs();
-  unsigned wait = left > 0 ? static_cast<unsigned>(left + 0.5) : 0;
-  if (wait + 1 < pause) wait = pause - 1;
-  if (wait > pause) wait = pause;
-  p.timer = SetTimer(nullptr, 0, wait ? wait : 1, &PacedTimerProc);
-  if (!p.timer) PacedDone();  // no timer to be had: the rest is dropped, not typed at once
-}
-
-void SendInputKeys::PacedDone() {
-  paced_.reset();
-  TimerPeriod(false);
-  TypeWaitingCards();
-}
-
-// The card is not typed, for a reason IT hears of: the cue, and the event log's entry.
-void SendInputKeys::NotTyped(TypingTrouble trouble, const std::wstring& program,
-                             const std::wstring& what) {
-  if (!cue_) return;
-  cue_->CardNotTyped();
-  cue_->Trouble(trouble, program, what);
-}
-
-// The cards that waited, in their order; one of them may start the next paced or pasted card.
-void SendInputKeys::TypeWaitingCards() {
-  while (!busy() && !waiting_.empty() && !stopped_) {
-    std::unique_ptr<Card> card = std::move(waiting_.front());
-    waiting_.pop_front();
-    TypeCard(*card);
-  }
-}
-
-void SendInputKeys::TimerElapsed() {
-  if (paced_ && !stopped_) PacedStep();
-  else if (pasting_) PasteRestore();
+  return JudgeTarget(TargetOf(AsWindow(window)), own_integrity);
 }
 
 bool SendInputKeys::Inject(const std::vector<KeyStroke>& keys, bool unicode) {
   if (keys.empty()) return true;
-  if (!Allowed()) return false;
   Win32Layout& layout = layouts_->Foreground();
   UnicodeOnly unicode_layout(layout);
   return InjectWith(keys, unicode ? static_cast<KeyboardLayout&>(unicode_layout) : layout);
 }
 
-bool SendInputKeys::InjectWith(const std::vector<KeyStroke>& keys, KeyboardLayout& layout) {
-  std::vector<KeyEvent> events = PlanKeystrokes(keys, layout, CurrentKeyboardState());
-  std::vector<INPUT> inputs;
-  inputs.reserve(events.size());
-  for (const KeyEvent& e : events) inputs.push_back(ToInput(e));
-  // One call: nothing typed by the user or another program can land inside the text.
-  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  const bool all = sent == inputs.size();
-  Wipe(events);
-  Wipe(inputs);
-  return all;
+bool SendInputKeys::PressPaste() {
+  CtrlVLayout ctrl_v;
+  return InjectWith({KeyStroke{false, L'v', kModCtrl}}, ctrl_v);
+}
+
+bool SendInputKeys::SendKeys(const std::wstring& keys) {
+  std::optional<std::vector<KeyStroke>> parsed = ParseKeystrokes(keys);
+  if (!parsed) return false;
+  const bool typed = Inject(*parsed, false);
+  Wipe(*parsed);
+  return typed;
 }
 
 }  // namespace wedge
-

@@ -30,8 +30,9 @@ TypingVerdict JudgeTarget(const ForegroundTarget& target, std::optional<std::uin
 enum class TypingTrouble {
   RuleWrong,      // the rule for the program in front cannot be read
   FieldMissing,   // the card lacks a field its template names
-  WindowChanged,  // another window came in front while a paced card was typed
-  PasteFailed,    // the clipboard could not be used, or the target did not take the text
+  WindowChanged,  // another window came in front before or while the card was typed
+  PasteFailed,    // a pasted card, or the clipboard's earlier text, did not arrive whole
+  NoTimer,        // Windows gave no timer to pace the card with
 };
 
 // A short, unobtrusive signal that a swiped card was not typed, and what IT should hear of.

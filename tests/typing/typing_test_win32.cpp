@@ -13,6 +13,8 @@
 #include "unit/fakes.h"
 #include "wedge/addcntlcode.h"
 #include "wedge/card_event.h"
+#include "wedge/typing_platform.h"
+#include "wedge/typist.h"
 
 namespace {
 
@@ -97,11 +99,14 @@ TEST_F(TypingTest, ACardIsTypedAsOneBatch) {
   msr.Card(L"B4111111111111111^DOE/JOHN^2912101", L"4111111111111111=2912101", L"01+9");
   int yields = 0;
   bool typed_during_card = false;
-  wedge::CardEventHandler handler(msr, form, output, [&] {
+  wedge::TypingPlatform platform;
+  const wedge::Ending ending;
+  wedge::Typist typist(output, platform, platform, platform, ending);
+  wedge::CardEventHandler handler(msr, form, typist, [&] {
     // While the card is handled nothing has been typed yet.
     ++yields;
     typed_during_card |= target.Text().size() > 0;
-  });
+  }, ending);
   const std::wstring expected = BoxText(L"%B4111111111111111^DOE/JOHN^2912101?\n;4111111111111111=2912101?\n;01+9?\n");
   target.Arm(static_cast<std::int32_t>(expected.size()));
   handler.MSR1_DataEvent(0);

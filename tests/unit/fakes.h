@@ -70,37 +70,55 @@ class FakeReader : public reader::ReaderDispatch {
   }
 };
 
-// Records every SendKeys call, and the calls of each card as one batch; can be told to fail calls
-// by their position.
+// Takes each card's calls and hands them on as the output types them: card after card in the
+// order they were swiped, each once it has ended, however the calls of cards interleave. Can be
+// told to fail calls by their position.
 class RecordingKeys : public wedge::KeystrokeOutput {
  public:
-  std::vector<std::wstring> sent;
+  std::vector<std::wstring> sent;                   // the calls of the cards typed, in order
+  std::vector<std::vector<std::wstring>> batches;  // ... each card's apart
+  std::vector<std::wstring> service_codes;          // each typed card's, as given to the output
   std::set<std::size_t> failing_calls;
-  std::vector<std::vector<std::wstring>> batches;  // the calls made between BeginCard and EndCard
-  int nesting = 0;                                  // BeginCard calls not yet ended
-  int max_nesting = 0;
+  bool wants_fields = false;  // as an output with typing rules stored
 
-  bool SendKeys(const std::wstring& keys) override {
-    const std::size_t index = calls++;
+  CardId CardSwiped() override {
+    cards_.push_back(Card{});
+    return first_ + cards_.size() - 1;
+  }
+  bool SendKeys(CardId card, const std::wstring& keys) override {
+    const std::size_t index = calls_++;
     if (failing_calls.count(index)) return false;
-    sent.push_back(keys);
-    if (nesting > 0) batches.back().push_back(keys);
+    At(card).calls.push_back(keys);
     return true;
   }
-  void BeginCard() override {
-    if (++nesting > max_nesting) max_nesting = nesting;
-    batches.emplace_back();
+  void EndCard(CardId card) override {
+    At(card).ended = true;
+    while (!cards_.empty() && cards_.front().ended) {
+      sent.insert(sent.end(), cards_.front().calls.begin(), cards_.front().calls.end());
+      batches.push_back(cards_.front().calls);
+      service_codes.push_back(cards_.front().service_code);
+      cards_.erase(cards_.begin());
+      ++first_;
+    }
   }
-  void EndCard() override { --nesting; }
-  bool WantsCardFields() override { return wants_fields; }
-  void CardFields(const wedge::CardTexts& texts) override {
-    service_codes.push_back(texts[wedge::CardField::ServiceCode]);
+  bool WantsCardFields(CardId) override { return wants_fields; }
+  void CardFields(CardId card, const wedge::CardTexts& texts) override {
+    At(card).service_code = texts[wedge::CardField::ServiceCode];
   }
+  // Cards swiped and not yet typed.
+  std::size_t waiting() const { return cards_.size(); }
 
-  bool wants_fields = false;               // as an output with typing rules stored
-  std::vector<std::wstring> service_codes;  // each card's, as given to the output
+ private:
+  struct Card {
+    std::vector<std::wstring> calls;
+    std::wstring service_code;
+    bool ended = false;
+  };
+  Card& At(CardId card) { return cards_.at(card - first_); }
 
-  std::size_t calls = 0;
+  std::vector<Card> cards_;
+  CardId first_ = 1;
+  std::size_t calls_ = 0;
 };
 
 }  // namespace testing_fakes

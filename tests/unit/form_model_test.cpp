@@ -297,7 +297,8 @@ TEST_F(FormModelTest, TickingHideFormDoesNotHideNow) {
 TEST_F(FormModelTest, CardHandlerReadsChoicesAndFillsBoxes) {
   testing_fakes::FakeReader msr;
   testing_fakes::RecordingKeys keys;
-  wedge::CardEventHandler handler{msr, form, keys, [] {}};
+  const wedge::Ending ending;
+  wedge::CardEventHandler handler{msr, form, keys, [] {}, ending};
   Arrange(1, 2, 1, true);  // track 2 greyed: not typed
   form.UserClick(Ctl::optCR0);
   msr.Card(L"B4111111111111111^DOE/J^99", L"4111111111111111=99", L"", L"JOHN", L"4111111111111111");

@@ -81,7 +81,8 @@ struct Owned {
   World world;
   shell::PlainCardForm form;
   testing_fakes::RecordingKeys keys;
-  shell::ReaderOwner owner{world, form, keys, [] {}, nullptr};
+  wedge::Ending ending;
+  shell::ReaderOwner owner{world, form, keys, [] {}, ending, nullptr};
 };
 
 // Requests made while the program is inside the reader (its Open, which runs the message loop,

@@ -31,7 +31,9 @@ namespace {
 
 class NoKeys : public wedge::KeystrokeOutput {
  public:
-  bool SendKeys(const std::wstring&) override { return true; }
+  CardId CardSwiped() override { return 1; }
+  bool SendKeys(CardId, const std::wstring&) override { return true; }
+  void EndCard(CardId) override {}
 };
 
 double Ms(long long ticks, long long frequency) { return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency); }
@@ -100,7 +102,8 @@ int main(int argc, char** argv) {
   }
   shell::PlainCardForm form;
   NoKeys keys;
-  wedge::CardEventHandler card_handler(msr, form, keys, shell::DoEvents);
+  const wedge::Ending ending;
+  wedge::CardEventHandler card_handler(msr, form, keys, shell::DoEvents, ending);
   handler = &card_handler;
   reader::ReaderSession session;
   session.Start(msr);

@@ -33,10 +33,12 @@ const std::vector<std::string> kStartAndStop = {
 
 class TypedKeys : public wedge::KeystrokeOutput {
  public:
-  bool SendKeys(const std::wstring& keys) override {
+  CardId CardSwiped() override { return 1; }
+  bool SendKeys(CardId, const std::wstring& keys) override {
     sent.push_back(keys);
     return true;
   }
+  void EndCard(CardId) override {}
   std::vector<std::wstring> sent;
 };
 
@@ -59,7 +61,8 @@ struct Host : reader::ReaderEvents {
   reader::ReaderSession session;
   shell::PlainCardForm form;
   TypedKeys keys;
-  wedge::CardEventHandler handler{msr, form, keys, shell::DoEvents};
+  wedge::Ending ending;
+  wedge::CardEventHandler handler{msr, form, keys, shell::DoEvents, ending};
   bool handle_cards = true;
   int events = 0;
   std::vector<std::int32_t> statuses;
