@@ -167,6 +167,8 @@ void Target::SetClipboard(const std::wstring& text) {
   SendMessageW(h_->Main(), kSetClipboard, 0, 0);
 }
 
+void Target::HoldPaste(bool hold) { h_->shared->hold_paste = hold ? 1 : 0; }
+
 const Shared& Target::shared() const { return *h_->shared; }
 
 void Target::Stop() {

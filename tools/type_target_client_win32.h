@@ -60,6 +60,8 @@ class Target {
   std::vector<std::int64_t> Stamps() const;
   // Puts `text` on the clipboard, the target owning it as any program that copied would.
   void SetClipboard(const std::wstring& text);
+  // With --paste-hold: whether the box keeps the clipboard open once it has read a paste.
+  void HoldPaste(bool hold);
   const Shared& shared() const;
   // Closes the target, or ends it when it does not close.
   void Stop();

@@ -39,6 +39,13 @@ struct Shared {
   volatile std::int32_t paste_formats; // kExclude... bits present at every Ctrl+V (-1: none yet)
   wchar_t pasted[kMaxPasted];          // the clipboard texts pasted, one after another
   wchar_t clipboard[kMaxPasted];       // the text kSetClipboard puts on the clipboard
+  // --paste-hold: while set, the box keeps the clipboard open after it has read a paste.
+  volatile std::int32_t hold_paste;
+  volatile std::int32_t holding;       // 1 while it does
+  // --clipboard-tool: the texts read at each change of the clipboard, "|" after each ("-" for no
+  // text), and how many.
+  volatile std::int32_t clipboard_reads;
+  wchar_t clipboard_seen[kMaxPasted];
 };
 
 inline std::wstring MappingName(const std::wstring& name) { return L"Local\\ZanTypeTarget." + name; }

@@ -7,6 +7,11 @@
 // character with the time its key reached the box's input queue, and for a Ctrl+V pastes the
 // clipboard's text and notes which of the formats that keep a text out of clipboard history were
 // there (see Shared).
+// More options, for the tests of pasted cards: --paste-late=MS takes a Ctrl+V's text only MS later
+// (and waits longer for a clipboard another program holds); --paste-hold keeps the clipboard open
+// after reading a paste while Shared::hold_paste is set; --clipboard-tool=MS makes the window a
+// clipboard tool instead, one that reads the text at every change of the clipboard, whatever
+// formats ask tools to leave it alone, and holds the clipboard open MS the first time.
 // The tests run copies of it under other file names (mstsc.exe ...), as other programs.
 
 #include <windows.h>
@@ -23,6 +28,24 @@ HANDLE g_done = nullptr;
 HWND g_edit = nullptr;
 std::wstring g_chars;  // what the --chars box received
 DWORD g_key_time = 0;  // the message time of the last key pressed in the --chars box
+int g_paste_late = 0;
+bool g_paste_hold = false;
+int g_tool_hold = -1;  // a clipboard tool: how long it holds the clipboard the first time
+constexpr UINT_PTR kLatePaste = 7;
+
+// Appends `text` to one of the shared buffers of texts.
+void AppendShared(wchar_t* buffer, const std::wstring& text) {
+  const std::wstring joined = (std::wstring(buffer) + text).substr(0, type_target::kMaxPasted - 1);
+  joined.copy(buffer, joined.size());
+  buffer[joined.size()] = L'\0';
+}
+
+bool OpenClipboardWithin(HWND hwnd, int tries) {
+  for (int i = 0; i < tries; ++i, Sleep(10)) {
+    if (OpenClipboard(hwnd)) return true;
+  }
+  return false;
+}
 
 std::int64_t Now() {
   LARGE_INTEGER t;
@@ -63,9 +86,7 @@ bool HoldsZero(const wchar_t* format_name) {
 
 // Ctrl+V as an edit box takes it: the clipboard's text goes in where the caret is (at the end).
 void Paste(HWND hwnd) {
-  bool open = false;
-  for (int i = 0; i < 50 && !(open = OpenClipboard(hwnd)); ++i) Sleep(10);
-  if (!open) return;
+  if (!OpenClipboardWithin(hwnd, g_paste_late ? 400 : 50)) return;
   std::int32_t formats = 0;
   if (IsClipboardFormatAvailable(RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing"))) {
     formats |= type_target::kExcludeFromMonitors;
@@ -79,16 +100,32 @@ void Paste(HWND hwnd) {
       GlobalUnlock(data);
     }
   }
+  g_shared->holding = 1;
+  while (g_paste_hold && g_shared->hold_paste) Sleep(10);
+  g_shared->holding = 0;
   CloseClipboard();
   g_shared->paste_formats = g_shared->paste_formats & formats;
   g_shared->pastes = g_shared->pastes + 1;
-  std::wstring pasted = g_shared->pasted;
-  pasted = (pasted + text).substr(0, type_target::kMaxPasted - 1);
-  pasted.copy(g_shared->pasted, pasted.size());
-  g_shared->pasted[pasted.size()] = L'\0';
+  AppendShared(g_shared->pasted, text);
   g_chars += text;
   Stamp(text.size());
   OnChange();
+}
+
+// A clipboard tool's look at the clipboard after a change.
+void ReadChangedClipboard(HWND hwnd) {
+  if (!OpenClipboardWithin(hwnd, 50)) return;
+  std::wstring text = L"-";
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  AppendShared(g_shared->clipboard_seen, text + L"|");
+  g_shared->clipboard_reads = g_shared->clipboard_reads + 1;
+  if (g_shared->clipboard_reads == 1) Sleep(static_cast<DWORD>(g_tool_hold));
+  CloseClipboard();
 }
 
 void SetClipboardText(HWND hwnd) {
@@ -107,7 +144,8 @@ LRESULT CALLBACK CharBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CHAR:
       if (wp == 0x16) {  // Ctrl+V
-        Paste(hwnd);
+        if (g_paste_late) SetTimer(hwnd, kLatePaste, static_cast<UINT>(g_paste_late), nullptr);
+        else Paste(hwnd);
         return 0;
       }
       g_chars += wp == L'\r' ? L"\r\n" : std::wstring(1, static_cast<wchar_t>(wp));
@@ -133,6 +171,11 @@ LRESULT CALLBACK CharBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    case WM_TIMER:
+      if (wp != kLatePaste) break;
+      KillTimer(hwnd, kLatePaste);
+      Paste(hwnd);
+      return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -146,7 +189,11 @@ void Focus(HWND hwnd) {
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case WM_CLIPBOARDUPDATE:
+      ReadChangedClipboard(hwnd);
+      return 0;
     case WM_CREATE:
+      if (g_tool_hold >= 0) AddClipboardFormatListener(hwnd);
       if (g_char_box) {
         g_edit = CreateWindowExW(0, L"ZanTypeTargetChars", L"", WS_CHILD | WS_VISIBLE, 0, 0, 600, 400,
                                  hwnd, reinterpret_cast<HMENU>(1), nullptr, nullptr);
@@ -192,10 +239,13 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR cmd, int) {
   std::wstring name = cmd && *cmd ? cmd : L"default";
-  const std::size_t blank = name.find(L' ');
-  if (blank != std::wstring::npos) {
-    g_char_box = name.substr(blank + 1) == L"--chars";
-    name.resize(blank);
+  for (std::size_t blank; (blank = name.rfind(L' ')) != std::wstring::npos; name.resize(blank)) {
+    const std::wstring option = name.substr(blank + 1);
+    auto value = [&](const wchar_t* prefix) { return _wtoi(option.c_str() + wcslen(prefix)); };
+    if (option == L"--chars") g_char_box = true;
+    if (option == L"--paste-hold") g_paste_hold = true;
+    if (option.rfind(L"--paste-late=", 0) == 0) g_paste_late = value(L"--paste-late=");
+    if (option.rfind(L"--clipboard-tool=", 0) == 0) g_tool_hold = value(L"--clipboard-tool=");
   }
   HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(type_target::Shared),

@@ -25,6 +25,40 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
   return true;
 }
 
+// The capital of a letter, one character for one, in the scripts a program's file name is written
+// in: Latin, Greek, Cyrillic, Armenian, and the full-width Latin letters.
+wchar_t UpperCase(wchar_t c) {
+  const unsigned u = c;
+  auto pairs = [&](unsigned first, unsigned last, bool upper_even) {
+    return u >= first && u <= last && ((u & 1) == (upper_even ? 1u : 0u));
+  };
+  if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) return static_cast<wchar_t>(u - 32);
+  if (u == 0xFF) return static_cast<wchar_t>(0x178);
+  if (u == 0xB5) return static_cast<wchar_t>(0x39C);
+  if (pairs(0x100, 0x137, true) || pairs(0x14A, 0x177, true) || pairs(0x1DE, 0x1EF, true) ||
+      pairs(0x1F8, 0x21F, true) || pairs(0x222, 0x233, true) || pairs(0x460, 0x481, true) ||
+      pairs(0x48A, 0x4BF, true) || pairs(0x4D0, 0x52F, true) || pairs(0x1E00, 0x1E95, true) ||
+      pairs(0x1EA0, 0x1EFF, true)) {
+    return static_cast<wchar_t>(u - 1);
+  }
+  if (pairs(0x139, 0x148, false) || pairs(0x179, 0x17E, false) || pairs(0x1CD, 0x1DC, false) ||
+      pairs(0x4C1, 0x4CE, false)) {
+    return static_cast<wchar_t>(u - 1);
+  }
+  if (u == 0x3C2) return static_cast<wchar_t>(0x3A3);  // the final sigma
+  if ((u >= 0x3B1 && u <= 0x3CB) || (u >= 0x430 && u <= 0x44F) || (u >= 0xFF41 && u <= 0xFF5A)) {
+    return static_cast<wchar_t>(u - 32);
+  }
+  if (u == 0x3AC) return static_cast<wchar_t>(0x386);
+  if (u >= 0x3AD && u <= 0x3AF) return static_cast<wchar_t>(u - 37);
+  if (u == 0x3CC) return static_cast<wchar_t>(0x38C);
+  if (u == 0x3CD || u == 0x3CE) return static_cast<wchar_t>(u - 63);
+  if (u >= 0x450 && u <= 0x45F) return static_cast<wchar_t>(u - 80);
+  if (u == 0x4CF) return static_cast<wchar_t>(0x4C0);
+  if (u >= 0x561 && u <= 0x586) return static_cast<wchar_t>(u - 48);
+  return c;
+}
+
 // A decimal number of at most `max`; nothing for anything else.
 std::optional<unsigned> Number(const std::wstring& text, unsigned max) {
   if (text.empty() || text.size() > 5) return std::nullopt;
@@ -165,10 +199,18 @@ RuleRead ParseTypingRule(const std::wstring& data) {
   return read;
 }
 
+bool SameProgram(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperCase(a[i]) != UpperCase(b[i])) return false;
+  }
+  return true;
+}
+
 const StoredRule* FindRule(const std::vector<StoredRule>& rules, const std::wstring& program) {
   const StoredRule* any = nullptr;
   for (const StoredRule& r : rules) {
-    if (!program.empty() && SameText(r.program, program)) return &r;
+    if (!program.empty() && SameProgram(r.program, program)) return &r;
     if (r.program == L"*") any = &r;
   }
   return any;

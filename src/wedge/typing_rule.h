@@ -65,14 +65,19 @@ struct RuleRead {
 RuleRead ParseTypingRule(const std::wstring& data);
 
 // One stored rule: the program's file name (or "*") and its data; no data when the stored value
-// is not a text.
+// cannot be read as a rule, and then `fault` says why (empty: the value is not a text).
 struct StoredRule {
   std::wstring program;
   std::optional<std::wstring> data;
+  std::wstring fault = {};
 };
 
-// The rule that applies to `program` (a file name, compared without regard to case): its own,
-// else "*"; nullptr when neither is stored. An unknown program ("") takes "*".
+// True when two program file names name one program: compared character by character without
+// regard to case, as Windows compares file names ("kassé.exe" is "KASSÉ.EXE"; "ß" is not "SS").
+bool SameProgram(const std::wstring& a, const std::wstring& b);
+
+// The rule that applies to `program` (a file name, compared as SameProgram does): its own, else
+// "*"; nullptr when neither is stored. An unknown program ("") takes "*".
 const StoredRule* FindRule(const std::vector<StoredRule>& rules, const std::wstring& program);
 
 // The card's own texts for a template, wiped when they go. Empty = the card does not have it.

@@ -170,7 +170,7 @@ void Typist::Type(Card& card) {
   }
   RuleRead read;
   if (stored->data) read = ParseTypingRule(*stored->data);
-  else read.fault = L"the value is not a text (REG_SZ)";
+  else read.fault = stored->fault.empty() ? L"the value is not a text (REG_SZ)" : stored->fault;
   if (!read.rule) {
     NotTyped(TypingTrouble::RuleWrong, stored->program, read.fault);
     return;

@@ -94,11 +94,6 @@ std::string ReadFileText(const std::wstring& path) {
   return text;
 }
 
-std::string Narrow(const std::wstring& s) {
-  std::string out;
-  for (wchar_t c : s) out += static_cast<char>(c);
-  return out;
-}
 
 std::wstring ClassOf(HWND hwnd) {
   wchar_t name[256] = {};
@@ -164,6 +159,12 @@ std::vector<HWND> TopLevelWindows() {
 }
 
 }  // namespace
+
+std::string Narrow(const std::wstring& s) {
+  std::string out;
+  for (wchar_t c : s) out += static_cast<char>(c);
+  return out;
+}
 
 StoredSettings ReadStoredSettings() {
   StoredSettings out;
@@ -467,6 +468,33 @@ void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSett
       opos ? std::vector<std::string>{"put 17 false", "call 38", "call 35"}
            : std::vector<std::string>{"put 4 false", "call 37", "call 35"};
   EXPECT_EQ(std::vector<std::string>(journal.end() - 3, journal.end()), stop);
+}
+
+// The popup menu the program has open, or nullptr.
+HWND OpenMenu(const Program& program) {
+  for (HWND menu : WindowsOf(program.pid(), L"#32768")) {
+    if (IsWindowVisible(menu)) return menu;
+  }
+  return nullptr;
+}
+
+POINT Centre(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+// Presses and releases the right button over the program's icon, at the display, and returns
+// the menu that opened.
+HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before) {
+  HWND icon = AddedIcon(icons_before);
+  if (!icon) return nullptr;
+  EXPECT_TRUE(type_target::Xdotool("mousemove " + At(Centre(icon)) + " click 3"));
+  HWND menu = nullptr;
+  WaitFor([&] { return (menu = OpenMenu(program)) != nullptr; }, 5000);
+  return menu;
 }
 
 }  // namespace e2e

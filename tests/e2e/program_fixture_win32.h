@@ -41,6 +41,9 @@ std::optional<std::wstring> ReadRunEntry(DWORD* type = nullptr);
 void WriteRunEntry(const std::wstring& text);
 void DeleteRunEntry();
 
+// A text for a failure message (only the low byte of each character).
+std::string Narrow(const std::wstring& s);
+
 // The executables under test, as Wine paths.
 std::wstring ProgramExe();
 std::wstring SwipeExe();
@@ -112,6 +115,15 @@ class Program {
   DWORD pid_ = 0;
   std::wstring exe_, config_, journal_;
 };
+
+// The popup menu the program has open, or nullptr.
+HWND OpenMenu(const Program& program);
+POINT Centre(HWND window);
+// A point as xdotool takes it ("x y").
+std::string At(POINT p);
+// Presses and releases the right button over the program's icon, at the display, and returns
+// the menu that opened.
+HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before);
 
 // The steps every test of the program shares.
 class ProgramTest : public ::testing::Test {

@@ -14,8 +14,12 @@
 
 namespace {
 
+using e2e::At;
+using e2e::Centre;
+using e2e::OpenMenu;
 using e2e::Program;
 using e2e::ProgramTest;
+using e2e::RightClickIcon;
 using e2e::Settings;
 using e2e::StoredSettings;
 
@@ -27,33 +31,6 @@ StoredSettings SavedFrom(const StoredSettings& stored) {
   StoredSettings saved;
   for (std::size_t i = 0; i < stored.size(); ++i) saved[i] = stored[i] ? stored[i] : defaults[i];
   return saved;
-}
-
-// The popup menu the program has open, or nullptr.
-HWND OpenMenu(const Program& program) {
-  for (HWND menu : e2e::WindowsOf(program.pid(), L"#32768")) {
-    if (IsWindowVisible(menu)) return menu;
-  }
-  return nullptr;
-}
-
-POINT Centre(HWND window) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-std::string At(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
-
-// Presses and releases the right button over the program's icon, at the display, and returns
-// the menu that opened.
-HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before) {
-  HWND icon = e2e::AddedIcon(icons_before);
-  if (!icon) return nullptr;
-  EXPECT_TRUE(type_target::Xdotool("mousemove " + At(Centre(icon)) + " click 3"));
-  HWND menu = nullptr;
-  e2e::WaitFor([&] { return (menu = OpenMenu(program)) != nullptr; }, 5000);
-  return menu;
 }
 
 // Presses and releases keys, as the keyboard does, for the window that has the keyboard.

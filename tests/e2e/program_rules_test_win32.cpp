@@ -3,6 +3,7 @@
 // programs, each card swiped while one of them is in front.
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,8 @@ struct RuleCase {
   std::vector<Into> into;  // started in this order, the card swiped into each
   Then then;
   const wchar_t* tip;  // the tray tip afterwards, when checked
+  e2e::TypingRules machine = {};  // the computer's policy list
+  bool policy_closed = false;     // the user's policy key closed to the user
 };
 
 void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
@@ -50,14 +53,52 @@ const RuleCase kCases[] = {
     {"UnicodeKeys", {{L"vmware-view.exe", L"keys=unicode"}}, {}, {{L"vmware-view.exe", nullptr, 0}},
      Then::AsUnicode, nullptr},
     {"Paste", {{L"*", L"keys=paste"}}, {}, {{L"wfica32.exe", nullptr, 0}}, Then::Pasted, nullptr},
-    // The first target is brought to the front once the second got its first character.
+    // Two cards swiped into the second target; the first is brought to the front once the
+    // second got its first character: it gets nothing of either card.
     {"WindowSwitchedMidPacedCard", {{L"mstsc.exe", L"delay=50"}}, {},
      {{L"zan_type_target.exe", L"", 0}, {L"mstsc.exe", nullptr, 50}}, Then::SwitchedMidCard, nullptr},
     {"UnreadableRule", {{L"chrome.exe", L"delay=25;colour=red"}}, {}, {{L"chrome.exe", L"", 0}},
      Then::Typed, L"ZAN MCR - typing rule for chrome.exe is wrong"},
     {"PolicyListReplacesTheUsersRules", {{L"*", L"type=no"}}, {{L"*", L"template={Track2}{Enter}"}},
      {{L"chrome.exe", L"4111111111111111=29121010000000000000\r\n", 0}}, Then::Typed, nullptr},
+    // The user's list cannot be read: the computer's "*" must not stand in for what it held.
+    {"OnePolicyKeyUnreadable", {}, {{L"chrome.exe", L"type=yes"}}, {{L"chrome.exe", L"", 0}}, Then::Typed,
+     L"ZAN MCR - typing rule for * is wrong", {{L"*", L"type=yes"}}, true},
 };
+
+constexpr wchar_t kPolicyTargets[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge\\Targets";
+
+// Writes the computer's policy list (none: no key).
+void SetMachineRules(const e2e::TypingRules& rules) {
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kPolicyTargets, KEY_WOW64_64KEY, 0);
+  HKEY key;
+  if (rules.empty() || RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyTargets, 0, nullptr, 0,
+                                       KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr)) {
+    return;
+  }
+  for (const auto& [name, data] : rules) {
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  }
+  RegCloseKey(key);
+}
+
+// Denies everyone the reading of the user's policy list.
+void CloseUserPolicyKey() {
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyTargets, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  EXPLICIT_ACCESSW deny{};
+  deny.grfAccessPermissions = KEY_QUERY_VALUE;
+  deny.grfAccessMode = DENY_ACCESS;
+  deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  deny.Trustee.ptstrName = const_cast<wchar_t*>(L"EVERYONE");
+  PACL acl = nullptr;
+  ASSERT_EQ(SetEntriesInAclW(1, &deny, nullptr, &acl), ERROR_SUCCESS);
+  EXPECT_EQ(SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr),
+            ERROR_SUCCESS);
+  LocalFree(acl);
+  RegCloseKey(key);
+}
 
 std::wstring ClipboardText() {
   std::wstring text;
@@ -70,34 +111,55 @@ std::wstring ClipboardText() {
   return text;
 }
 
-class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInterface<RuleCase> {
- protected:
-  void TearDown() override {
-    targets.clear();
-    for (const Into& into : GetParam().into) DeleteFileW((dir + into.program).c_str());
-    RemoveDirectoryW(dir.c_str());
-    e2e::CardTypingTest::TearDown();
+// Copies of the typing target under the file names of other programs, in a folder of their own
+// that goes with them.
+class ProgramCopies {
+ public:
+  ProgramCopies() { CreateDirectoryW(dir_.c_str(), nullptr); }
+  ~ProgramCopies() {
+    for (const std::wstring& name : names_) DeleteFileW((dir_ + name).c_str());
+    RemoveDirectoryW(dir_.c_str());
+  }
+  // The path of the copy named `name`, made on first use.
+  std::wstring Of(const std::wstring& name) {
+    if (CopyFileW(e2e::TypeTargetExe().c_str(), (dir_ + name).c_str(), TRUE)) names_.push_back(name);
+    return dir_ + name;
   }
 
-  std::vector<std::unique_ptr<type_target::Target>> targets;
-  std::wstring dir = [] {
+ private:
+  std::wstring dir_ = [] {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     return std::wstring(temp) + L"zan-rules-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
   }();
+  std::vector<std::wstring> names_;
+};
+
+class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInterface<RuleCase> {
+ protected:
+  void TearDown() override {
+    SetMachineRules({});
+    targets.clear();
+    e2e::CardTypingTest::TearDown();
+  }
+
+  ProgramCopies copies;
+  std::vector<std::unique_ptr<type_target::Target>> targets;
 };
 
 TEST_P(TypingRules, DecideWhatEachProgramGets) {
   const RuleCase& c = GetParam();
   SetTypingRules(c.user, c.policy);
+  SetMachineRules(c.machine);
+  if (c.policy_closed) {
+    ASSERT_NO_FATAL_FAILURE(CloseUserPolicyKey());
+  }
   const std::vector<HWND> icons_before = e2e::TrayIconWindows();
   ASSERT_NO_FATAL_FAILURE(StartWith(program, kSettings));
   ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(program.Window()); }, 5000));
-  CreateDirectoryW(dir.c_str(), nullptr);
   for (const Into& into : c.into) {
-    CopyFileW(e2e::TypeTargetExe().c_str(), (dir + into.program).c_str(), TRUE);  // once per name
     targets.push_back(std::make_unique<type_target::Target>());
-    ASSERT_NO_FATAL_FAILURE(ShowTarget(*targets.back(), L"--chars", dir + into.program));
+    ASSERT_NO_FATAL_FAILURE(ShowTarget(*targets.back(), L"--chars", copies.Of(into.program)));
   }
   const std::wstring card = e2e::ExpectedText(kSettings, kCard), earlier = L"copied before the card";
   if (c.then == Then::Pasted) targets.back()->SetClipboard(earlier);
@@ -113,9 +175,11 @@ TEST_P(TypingRules, DecideWhatEachProgramGets) {
     target.Arm(static_cast<std::int32_t>(expected.empty() ? 1 : expected.size()));
     ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCard)), 0);
     if (switched) {
+      // A second card waits behind the first, bound to the same window.
+      ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCard)), 0);
       ASSERT_TRUE(e2e::WaitFor([&] { return target.shared().length > 0; }, 10000));
       ASSERT_TRUE(targets.front()->Focus());
-      EXPECT_FALSE(targets.front()->WaitDone(paced_ms + 2000)) << "the window switched to got keys";
+      EXPECT_FALSE(targets.front()->WaitDone(2 * paced_ms + 2000)) << "the window switched to got keys";
       const std::wstring got = target.Text();
       EXPECT_LT(got.size(), expected.size());
       EXPECT_EQ(got, expected.substr(0, got.size()));
@@ -155,5 +219,72 @@ TEST_P(TypingRules, DecideWhatEachProgramGets) {
 
 INSTANTIATE_TEST_SUITE_P(Rules, TypingRules, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+
+// Cards pasted into a remote-session client (a copy of the typing target named wfica32.exe) while
+// other programs use the clipboard too.
+class PastedCards : public e2e::CardTypingTest {
+ protected:
+  void SetUp() override {
+    e2e::CardTypingTest::SetUp();
+    SetTypingRules({{L"wfica32.exe", L"keys=paste"}});
+    icons_before = e2e::TrayIconWindows();
+    ASSERT_NO_FATAL_FAILURE(StartWith(program, kSettings));
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(program.Window()); }, 5000));
+  }
+  void TearDown() override {
+    till.Stop();
+    tool.Stop();
+    e2e::CardTypingTest::TearDown();
+  }
+
+  const std::wstring card = e2e::ExpectedText(kSettings, kCard);
+  const std::wstring earlier = L"copied before the card";
+  std::vector<HWND> icons_before;
+  ProgramCopies copies;
+  type_target::Target till, tool;
+};
+
+// A clipboard tool reads the clipboard at every change, whatever formats ask it not to, and holds
+// it open 2.5 s the first time; the till takes its paste late. The tool gets nothing of a card,
+// the till a card exactly or nothing, and the clipboard ends with the text copied before.
+TEST_F(PastedCards, GoOnlyToTheTillBesideAClipboardTool) {
+  ASSERT_NO_FATAL_FAILURE(ShowTarget(till, L"--chars --paste-late=800", copies.Of(L"wfica32.exe")));
+  till.SetClipboard(earlier);
+  ASSERT_TRUE(tool.Start(copies.Of(L"cliptool.exe"), L"--clipboard-tool=2500"));
+  ASSERT_TRUE(till.Focus());
+  for (int swipe = 1; swipe <= 2; ++swipe) {
+    SCOPED_TRACE(swipe);
+    till.Arm(static_cast<std::int32_t>(card.size()));
+    ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCard)), 0);
+    // The first card: the tool holds the clipboard longer than a till may take to take it.
+    EXPECT_EQ(till.WaitDone(6000), swipe == 2);
+    const std::wstring got = till.Text();
+    EXPECT_TRUE(got.empty() || got == card) << e2e::Narrow(got);
+    EXPECT_TRUE(e2e::WaitFor([&] { return ClipboardText() == earlier; }, 5000)) << e2e::Narrow(ClipboardText());
+  }
+  const std::wstring seen = tool.shared().clipboard_seen;
+  EXPECT_GE(tool.shared().clipboard_reads, 2);
+  EXPECT_EQ(seen.find(L"4111"), std::wstring::npos) << e2e::Narrow(seen);
+}
+
+// Exit from the icon's menu while the till holds the clipboard open, reading a pasted text: the
+// program waits for it, then puts the text copied before back.
+TEST_F(PastedCards, ExitDuringAPasteLeavesTheEarlierText) {
+  ASSERT_NO_FATAL_FAILURE(ShowTarget(till, L"--chars --paste-hold", copies.Of(L"wfica32.exe")));
+  till.SetClipboard(earlier);
+  till.HoldPaste(true);
+  till.Arm(1);
+  ASSERT_EQ(e2e::Swipe(e2e::SwipeArgs(kCard)), 0);
+  ASSERT_TRUE(e2e::WaitFor([&] { return till.shared().holding != 0; }, 5000)) << "no paste";
+  const HWND menu = e2e::RightClickIcon(program, icons_before);
+  ASSERT_NE(menu, nullptr);
+  RECT r{};
+  GetWindowRect(menu, &r);  // "Exit" is the last item
+  ASSERT_TRUE(type_target::Xdotool("mousemove " + e2e::At({(r.left + r.right) / 2, r.bottom - 8}) + " click 1"));
+  Sleep(500);  // the program is ending meanwhile
+  till.HoldPaste(false);
+  ASSERT_TRUE(program.WaitExit().has_value());
+  EXPECT_EQ(ClipboardText(), earlier);
+}
 
 }  // namespace

@@ -14,8 +14,11 @@ constexpr wchar_t kPolicy[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge\\T
 constexpr wchar_t kUser[] = L"Software\\VB and VBA Program Settings\\ZANKeyboardWedge\\Targets";
 const HKEY kMachine = HKEY_LOCAL_MACHINE, kHkcu = HKEY_CURRENT_USER;
 
-// A value as stored (a null text: only its key).
-struct Stored { HKEY root; const wchar_t* key; const wchar_t* name; DWORD type; const wchar_t* text; };
+// A value as stored (a null text: only its key), of `chars` characters and a NUL (0: as long as
+// the text).
+struct Stored {
+  HKEY root; const wchar_t* key; const wchar_t* name; DWORD type; const wchar_t* text; std::size_t chars = 0;
+};
 // What is stored, and each rule read as "name=data|", or "name#|" without data.
 struct Case { const char* name; std::vector<Stored> stored; const wchar_t* read; };
 
@@ -30,6 +33,9 @@ const Case kCases[] = {
      {{kHkcu, kUser, L"a.exe", REG_EXPAND_SZ, L"delay=12"}, {kHkcu, kUser, L"b.exe", REG_MULTI_SZ, L"type=no"},
       {kHkcu, kUser, L"c.exe", REG_BINARY, L"delay=1"}, {kHkcu, kUser, L"", REG_SZ, L"x"}},
      L"a.exe#|b.exe#|c.exe#|"},
+    {"ANulInsideATextIsNoRule",
+     {{kHkcu, kUser, L"d.exe", REG_SZ, L"delay=20\0type=no", 16}, {kHkcu, kUser, L"e.exe", REG_SZ, L"delay=20\0\0", 10}},
+     L"d.exe#|e.exe=delay=20|"},
 };
 
 class TypingRulesStored : public ::testing::TestWithParam<Case> {
@@ -49,7 +55,7 @@ TEST_P(TypingRulesStored, ReadAsTheyStand) {
                               &key, nullptr), ERROR_SUCCESS);
     if (s.text) {
       RegSetValueExW(key, s.name, 0, s.type, reinterpret_cast<const BYTE*>(s.text),
-                     static_cast<DWORD>((wcslen(s.text) + 1) * sizeof(wchar_t)));
+                     static_cast<DWORD>(((s.chars ? s.chars : wcslen(s.text)) + 1) * sizeof(wchar_t)));
     }
     RegCloseKey(key);
   }

@@ -70,4 +70,16 @@ TEST(TypingRule, ReadsEverySettingRendersItsTemplateAndFailsClosedOnAnythingElse
   }
 }
 
+TEST(TypingRule, ProgramNamesCompareAsWindowsFileNames) {
+  const std::vector<wedge::StoredRule> rules = {{L"*", L"type=no"}, {L"kassé.exe", L""},
+                                                {L"КАССА.EXE", L""}, {L"ΤΑΜΕΙΟ.exe", L""}};
+  const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+      {L"KASSÉ.EXE", L"kassé.exe"}, {L"касса.exe", L"КАССА.EXE"}, {L"ταμειο.EXE", L"ΤΑΜΕΙΟ.exe"},
+      {L"kasse.exe", L"*"}, {L"", L"*"}};
+  for (const auto& [program, found] : rows) {
+    EXPECT_EQ(wedge::FindRule(rules, program)->program, found);
+  }
+  EXPECT_FALSE(wedge::SameProgram(L"straße.exe", L"STRASSE.EXE"));  // one character for one
+}
+
 }  // namespace
