@@ -66,7 +66,8 @@ void ReaderOwner::Reconnect() { Request(Work::Reconnect); }
 
 void ReaderOwner::DeviceAnnounced(DeviceNews news) {
   if (stopping_) return;
-  if (!burst_.any) burst_.first_ms = host_.NowMs();
+  const std::uint64_t now = host_.NowMs();
+  if (!burst_.any) burst_.first_ms = now;
   burst_.any = true;
   switch (news) {
     case DeviceNews::Arrived:
@@ -80,7 +81,11 @@ void ReaderOwner::DeviceAnnounced(DeviceNews news) {
     case DeviceNews::NodesChanged: break;
     case DeviceNews::Resumed: burst_.resumed = true; break;
   }
-  host_.SetQuietTimer(kQuietMs);  // each announcement puts the look off again
+  // Each announcement puts the look off again, but a device that keeps announcing itself (a flaky
+  // hub, a phone charging on and off) must not put it off for ever.
+  const std::uint64_t cap = burst_.first_ms + kBurstMaxMs;
+  const std::uint64_t left = cap > now ? cap - now : 0;
+  host_.SetQuietTimer(static_cast<unsigned>(std::min<std::uint64_t>(kQuietMs, left)));
 }
 
 void ReaderOwner::Stop() { Request(Work::Stop); }

@@ -45,8 +45,10 @@ enum class DeviceNews {
 // into the strongest of them (a stop over a reconnect over a check).
 class ReaderOwner : public reader::ReaderEvents {
  public:
-  // Devices are announced in bursts: the reader is looked at once they have been quiet this long.
+  // Devices are announced in bursts: the reader is looked at once they have been quiet this long,
   static constexpr unsigned kQuietMs = 3000;
+  // or this long after the burst's first announcement, whichever comes first.
+  static constexpr unsigned kBurstMaxMs = 10000;
 
   ReaderOwner(ReaderHost& host, wedge::CardForm& form, wedge::KeystrokeOutput& keys,
               std::function<void()> do_events, const wedge::Ending& ending, wedge::UserCue* cue);
@@ -59,10 +61,11 @@ class ReaderOwner : public reader::ReaderEvents {
   // The stop sequence (when the reader was opened), the control let go, the start sequence.
   void Reconnect();
   // A device came or went, or the PC woke up. Once the announcements have been quiet for
-  // kQuietMs, the burst gives at most one look and one start: a reader that is not ready is
-  // started again (unless devices were only removed); one thought ready is checked and started
-  // again only when the check says it is broken, or, for a control that cannot tell, when a
-  // device was removed since it started and one has arrived after that, or the PC woke up.
+  // kQuietMs, or kBurstMaxMs after the burst began, the burst gives at most one look and one
+  // start (later announcements begin a new burst): a reader that is not ready is started again
+  // (unless devices were only removed); one thought ready is checked and started again only
+  // when the check says it is broken, or, for a control that cannot tell, when a device was
+  // removed since it started and one has arrived after that, or the PC woke up.
   // A reader found broken again right after such a start is reported not working instead.
   void DeviceAnnounced(DeviceNews news);
   // The program ends (its ending has begun: no card is handled any more): the reader is stopped

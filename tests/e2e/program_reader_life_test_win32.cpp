@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/card_typing_win32.h"
@@ -35,12 +36,12 @@ class ReaderLife : public e2e::CardTypingTest {
     const std::vector<std::string> journal = program.Journal();
     return std::find(journal.begin(), journal.end(), line) - journal.begin();
   }
-  // Swipes until the reader takes the card (it refuses while it is not enabled or lost), then
-  // expects it typed exactly once.
-  void ExpectCardTypedOnceTaken() {
+  // Swipes until the reader takes the card (it refuses while it is not enabled or lost), for up
+  // to `swiping_ms` (0: once), then expects it typed exactly once.
+  void ExpectCardTypedOnceTaken(unsigned swiping_ms = 20000) {
     const std::wstring expected = e2e::ExpectedText(kSettings, kCard);
     target.Arm(static_cast<std::int32_t>(expected.size()));
-    ASSERT_TRUE(e2e::WaitFor([&] { return e2e::Swipe(e2e::SwipeArgs(kCard)) == 0; }, 20000))
+    ASSERT_TRUE(e2e::WaitFor([&] { return e2e::Swipe(e2e::SwipeArgs(kCard)) == 0; }, swiping_ms))
         << "the reader never came back";
     EXPECT_TRUE(target.WaitDone(20000)) << "arrived: " << target.shared().length;
     EXPECT_EQ(target.Text(), expected);
@@ -109,7 +110,9 @@ struct Announced {
   const wchar_t* control;
   std::vector<std::string> sim_config;
   // Each letter one announcement (Arrival, Removal, Nodes changed), "-" and "+" the reader
-  // unplugged and plugged in again, "S" a card swiped and typed, "W" a wait past the quiet time.
+  // unplugged and plugged in again, "S" a card swiped and typed ("s": swiped once, so the reader
+  // must be taking cards already), "W" a wait past the quiet time, "F" another device that
+  // announces its arrival every 2 s for 25 s from then on (the next "F" waits until it is done).
   const char* script;
   int opens;
 };
@@ -125,11 +128,17 @@ class ReaderLifeAnnounced : public ReaderLife, public ::testing::WithParamInterf
     SendMessageW(window, WM_DEVICECHANGE, event,
                  what == 'N' ? 0 : reinterpret_cast<LPARAM>(&device));
   }
+  void TearDown() override {
+    if (flaky_.joinable()) flaky_.join();
+    ReaderLife::TearDown();
+  }
+  std::thread flaky_;
 };
 
 // Windows announces devices: other devices coming and going leave a working reader alone (no
 // Close, no Open) and cards are typed throughout; the reader unplugged and plugged in again is
-// opened again exactly once, and a reader whose own check says it is broken once per burst.
+// opened again exactly once, even while another device keeps announcing itself, and a reader
+// whose own check says it is broken once per burst.
 TEST_P(ReaderLifeAnnounced, AWorkingReaderIsLeftAloneAndALostOneComesBackOnce) {
   const Announced& c = GetParam();
   SetReaderControlPolicy(c.control);
@@ -142,6 +151,16 @@ TEST_P(ReaderLifeAnnounced, AWorkingReaderIsLeftAloneAndALostOneComesBackOnce) {
       case '-': ASSERT_EQ(e2e::Swipe(L"--power off"), 0); break;
       case '+': ASSERT_EQ(e2e::Swipe(L"--power on"), 0); break;
       case 'S': ASSERT_NO_FATAL_FAILURE(ExpectCardTypedOnceTaken()); break;
+      case 's': ASSERT_NO_FATAL_FAILURE(ExpectCardTypedOnceTaken(0)); break;
+      case 'F':
+        if (flaky_.joinable()) {
+          flaky_.join();
+        } else {
+          flaky_ = std::thread([this, window] {
+            for (int s = 0; s < 25; s += 2) Announce(window, 'A'), Sleep(2000);
+          });
+        }
+        break;
       case 'W': Sleep(kQuietMs + 1500); break;
       default: Announce(window, *step); break;
     }
@@ -157,6 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         Announced{"MsrLibUnpluggedAndBack", L"MSRLib.MSR", {}, "-RNW+ANWS", 2},
         Announced{"OposReportingPowerUnpluggedAndBack", L"OPOS.MSR", {"power"}, "-RNW+ANWS", 2},
         Announced{"OposWithoutPowerReportsUnpluggedAndBack", L"OPOS.MSR", {}, "-RNW+ANWS", 2},
+        Announced{"MsrLibBackWhileAnotherDeviceKeepsAnnouncing", L"MSRLib.MSR", {}, "-RN+ANFWWWsFW", 2},
         Announced{"BrokenMsrLibThatCanTell", L"MSRLib.MSR", {"health", "result=51,111"}, "NNNNNWW", 2}),
     [](const ::testing::TestParamInfo<Announced>& info) { return std::string(info.param.name); });
 

@@ -49,7 +49,7 @@ struct World : shell::ReaderHost {
     return std::make_unique<Control>(*this);
   }
   void WorkWaiting() override { ++posted; }
-  void SetQuietTimer(unsigned ms) override { timer_ms = ms; }
+  void SetQuietTimer(unsigned ms) override { due = now + ms; }
   std::uint64_t NowMs() override { return now; }
   void HealthChanged(const reader::ReaderHealth& h) override { health = h; }
 
@@ -71,8 +71,7 @@ struct World : shell::ReaderHost {
   std::function<void()> during;
   int health_code = 0, posted = 0;
   bool opos = false;
-  unsigned timer_ms = 0;
-  std::uint64_t now = 100000;
+  std::uint64_t now = 100000, due = UINT64_MAX;  // when the timer runs out
   reader::ReaderHealth health;
 };
 
@@ -136,11 +135,13 @@ TEST(ReaderOwner, WhatIsAskedInsideTheReaderWaitsUntilItReturns) {
   }
 }
 
-// Device announcements, each letter one (Arrived, Removed, Nodes changed, resumed from sleeP),
-// a "|" the quiet time after them. One burst gives at most one look and one start; a reader that
-// cannot tell is started again only after a removal and then an arrival, or a wake-up; one found
-// broken again right after its start is reported not working, and the announcements its own start
-// made do not start it again.
+// Device announcements, each letter one (Arrived, Removed, Nodes changed, resumed from sleeP)
+// 100 ms after the step before, a "|" the quiet time after them, a ":" (or ";") the rest of 2 s
+// after the last; the timer runs out in the "|" and ";" steps only. One burst gives at most one
+// look and one start, 10 s after it began at the latest; a reader that cannot tell is started
+// again only after a removal and then an arrival, or a wake-up; one found broken again right
+// after its start is reported not working, and the announcements its own start made do not start
+// it again.
 TEST(ReaderOwner, EachBurstOfAnnouncementsGivesAtMostOneLookAndOneStart) {
   const std::string start = "create C34 P3", again = " C35 release create C34 P3";
   const struct {
@@ -153,6 +154,7 @@ TEST(ReaderOwner, EachBurstOfAnnouncementsGivesAtMostOneLookAndOneStart) {
       {106, "RA|N|", start + " C65543" + again + " C65543", true},
       {111, "N|N|", start + " C65543" + again + " C65543", false},
       {111, "R|A|", start + " C65543" + again, true},
+      {106, "RA:N:N:N:N;NN:N:N:N:N;", start + " C65543" + again + " C65543", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.news);
@@ -160,13 +162,18 @@ TEST(ReaderOwner, EachBurstOfAnnouncementsGivesAtMostOneLookAndOneStart) {
     o.world.health_code = c.health_code;
     o.owner.Start();
     for (const char* n = c.news; *n; ++n) {
-      o.world.now += *n == '|' ? shell::ReaderOwner::kQuietMs : 100;
-      if (*n == '|') {
-        EXPECT_EQ(o.world.timer_ms, shell::ReaderOwner::kQuietMs);
+      const bool gap = *n == ':' || *n == ';';
+      const std::uint64_t until =
+          o.world.now + (*n == '|' ? shell::ReaderOwner::kQuietMs : gap ? 1900 : 100);
+      const bool look = o.world.due <= until;
+      EXPECT_EQ(look, *n == '|' || *n == ';') << "step " << n - c.news;
+      if (look) {
+        o.world.now = std::exchange(o.world.due, UINT64_MAX);
         o.owner.QuietTimeElapsed();
         o.owner.QuietTimeElapsed();  // a stale timer does nothing more
-        continue;
       }
+      o.world.now = until;
+      if (*n == '|' || gap) continue;
       o.owner.DeviceAnnounced(*n == 'A'   ? shell::DeviceNews::Arrived
                               : *n == 'R' ? shell::DeviceNews::Removed
                               : *n == 'P' ? shell::DeviceNews::Resumed
