@@ -291,25 +291,21 @@ void Typist::StartPaste(const Card& card, const std::wstring& program, std::vect
   PasteKeep();
 }
 
-// A clipboard held open by another program is asked again every few milliseconds, for as long as
-// a target may take to take a text.
-bool Typist::PasteHeldTooLong() {
-  return clock_.NowMs() - pasting_->since >= kTakeWithinMs;
+void Typist::PasteKeep() {
+  const Clipboard::Outcome kept = clipboard_.Keep(pasting_->earlier);
+  if (kept == Clipboard::Outcome::Done) PasteStep();
+  else PasteRefused(kept, Pasting::Keep);
 }
 
-void Typist::PasteKeep() {
-  Pasting& p = *pasting_;
-  switch (clipboard_.Keep(p.earlier)) {
-    case Clipboard::Outcome::Done: PasteStep(); return;
-    case Clipboard::Outcome::Held:
-      if (PasteHeldTooLong()) break;
-      PasteWait(Pasting::Keep, kRetryMs);
-      return;
-    case Clipboard::Outcome::Failed:
-      PasteStop(L"the clipboard could not be read");
-      return;
+// A clipboard held open by another program is asked again every few milliseconds, for as long as
+// a target may take to take a text; then, or when it cannot be used at all, the card stops.
+void Typist::PasteRefused(Clipboard::Outcome outcome, int wait) {
+  if (outcome == Clipboard::Outcome::Held) {
+    if (clock_.NowMs() - pasting_->since < kTakeWithinMs) PasteWait(wait, kRetryMs);
+    else PasteStop(L"another program held the clipboard open for 2 seconds");
+    return;
   }
-  PasteStop(L"another program held the clipboard open for 2 seconds");
+  PasteStop(L"the clipboard could not be used");
 }
 
 // Types the Tab and Enter keys up to the next text, then offers that text.
@@ -343,31 +339,23 @@ void Typist::PasteStep() {
 
 void Typist::PasteOffer() {
   Pasting& p = *pasting_;
-  switch (clipboard_.Offer()) {
-    case Clipboard::Outcome::Done:
-      p.offering = true;
-      p.rendered = false;
-      p.since = clock_.NowMs();
-      // Programs that read the clipboard at every change read the offer now (and get nothing):
-      // Ctrl+V waits until they have let it go, or the target could not open it.
-      PasteWait(Pasting::Free, kRetryMs);
-      return;
-    case Clipboard::Outcome::Held:
-      if (PasteHeldTooLong()) break;
-      PasteWait(Pasting::Offer, kRetryMs);
-      return;
-    case Clipboard::Outcome::Failed:
-      PasteStop(L"the clipboard could not be used");
-      return;
+  const Clipboard::Outcome offered = clipboard_.Offer();
+  if (offered != Clipboard::Outcome::Done) {
+    PasteRefused(offered, Pasting::Offer);
+    return;
   }
-  PasteStop(L"another program held the clipboard open for 2 seconds");
+  p.offering = true;
+  p.rendered = false;
+  p.since = clock_.NowMs();
+  // Programs that read the clipboard at every change read the offer now (and get nothing):
+  // Ctrl+V waits until they have let it go, or the target could not open it.
+  PasteWait(Pasting::Free, kRetryMs);
 }
 
 void Typist::PastePress() {
   Pasting& p = *pasting_;
   if (!clipboard_.Free()) {
-    if (PasteHeldTooLong()) PasteStop(L"another program held the clipboard open for 2 seconds");
-    else PasteWait(Pasting::Free, kRetryMs);
+    PasteRefused(Clipboard::Outcome::Held, Pasting::Free);
     return;
   }
   if (keys_.FrontWindow() != p.window) {

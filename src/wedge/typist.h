@@ -77,6 +77,7 @@ class Typist final : public KeystrokeOutput, public TypingEvents {
 
   void StartPaste(const Card& card, const std::wstring& program, std::vector<KeyStroke>& keys);
   void PasteKeep();
+  void PasteRefused(Clipboard::Outcome outcome, int wait);
   void PasteStep();
   void PasteOffer();
   void PastePress();
@@ -85,7 +86,6 @@ class Typist final : public KeystrokeOutput, public TypingEvents {
   void PasteWait(int wait, unsigned ms);
   void PasteSettleNow();
   void PasteDone();
-  bool PasteHeldTooLong();
 
   KeyInjector& keys_;
   Timer& timer_;
