@@ -56,6 +56,7 @@ struct Typist::Pasting {
     Offer,    // for the clipboard, to offer the next text
     Free,     // for the programs that read the offer to let the clipboard go, before Ctrl+V
     Take,     // for the target to take the text
+    Linger,   // for a target that did not take it in time to ask once more, and get nothing
     PutBack,  // for the clipboard, to put the earlier text back
   };
   std::vector<KeyStroke> keys;
@@ -349,7 +350,7 @@ void Typist::PasteOffer() {
   p.since = clock_.NowMs();
   // Programs that read the clipboard at every change read the offer now (and get nothing):
   // Ctrl+V waits until they have let it go, or the target could not open it.
-  PasteWait(Pasting::Free, kRetryMs);
+  PasteWait(Pasting::Free, kSettleMs);
 }
 
 void Typist::PastePress() {
@@ -378,6 +379,12 @@ void Typist::PastePress() {
 void Typist::RenderRequested() {
   if (!pasting_ || ending_.begun()) return;
   Pasting& p = *pasting_;
+  if (p.wait == Pasting::Linger) {
+    // Too late. Once the target has asked and got nothing, the earlier text can go back: it
+    // would not paste that in the card's place any more.
+    if (clipboard_.Asker() == p.process) PasteStop(L"");
+    return;
+  }
   if (!p.offering || p.rendered || p.finishing || p.wait != Pasting::Take) return;
   if (p.process == 0 || clipboard_.Asker() != p.process) return;
   if (keys_.FrontWindow() != p.window || clock_.NowMs() - p.since >= kTakeWithinMs) return;
@@ -500,8 +507,13 @@ void Typist::TimerElapsed() {
     case Pasting::Offer: PasteOffer(); return;
     case Pasting::Free: PastePress(); return;
     case Pasting::Take:
-      if (!pasting_->rendered) PasteStop(L"the program did not take the text within 2 seconds");
+      // The target may still be on its way to the clipboard, held open by another program:
+      // were the earlier text put back now, it would paste that in the card's place. The offer
+      // stays, giving nothing, until it has asked or for as long again.
+      pasting_->trouble = L"the program did not take the text within 2 seconds";
+      PasteWait(Pasting::Linger, kTakeWithinMs);
       return;
+    case Pasting::Linger: PasteStop(L""); return;
     case Pasting::PutBack: PastePutBack(); return;
   }
 }

@@ -55,6 +55,8 @@ class Typist final : public KeystrokeOutput, public TypingEvents {
   static constexpr unsigned kTakeWithinMs = 2000;
   // How often a clipboard held by another program is asked again.
   static constexpr unsigned kRetryMs = 10;
+  // How long the programs that read the clipboard at every change get to read an offer.
+  static constexpr unsigned kSettleMs = 25;
   // How long the program's end waits for the clipboard.
   static constexpr unsigned kEndWaitMs = 1000;
 

@@ -192,8 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Pasted: given only to the till in front, the earlier text back after each text.
         Case{"PastedWithTheEarlierTextBack", kPaste, "StTt", L"offer 1:^v give:ab back 1:~"},
         Case{"OtherAskersGetNothing", kPaste, "SOtOTt", L"offer asked:nothing 1:^v asked:nothing give:ab back 1:~"},
-        Case{"NotTakenWithin2s", kPaste, "SttT", L"offer 1:^v back ! #1013 asked:nothing"},
-        Case{"TillNoLongerInFront", kPaste, "St2T1t", L"offer 1:^v asked:nothing back ! #1013"},
+        Case{"NotTakenInTimeNothingBackBeforeItAsks", kPaste, "Stt", L"offer 1:^v", L"(offer)"},
+        Case{"NotTakenInTime", kPaste, "SttT", L"offer 1:^v back ! #1013 asked:nothing"},
+        Case{"TillNoLongerInFront", kPaste, "St2T1tt", L"offer 1:^v asked:nothing back ! #1013"},
         Case{"HeldBeforeCtrlVNoKeys", kPaste, "SHWhW", L"offer back ! #1013"},
         Case{"HeldAfterTakenCardsWait", kPaste, "StTHSWhttTt",
              L"offer 1:^v give:ab back 1:~ offer 1:^v give:cd back 1:~"},
