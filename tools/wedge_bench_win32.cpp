@@ -1,8 +1,9 @@
 // Benchmark of the program itself under Wine: cards swiped on the simulated reader and typed by the
 // program into the box of another process, against the bare SendInput floor for the same text in
 // the same run; the program's CPU time per card; its cost while idle; its resident memory and its
-// start time to the icon beside a minimal tray program (zan_minimal_tray.exe) started the same way;
-// then cards typed under a typing rule with a pause between keys.
+// start time to the icon beside a minimal tray program (zan_minimal_tray.exe) and a minimal host of
+// the reader control (zan_minimal_reader_host.exe) started the same way; then cards typed under a
+// typing rule with a pause between keys.
 //
 //   zan_wedge_bench.exe PROGRAM [cards] [idle seconds] [starts] [paced cards] [delay ms]
 //                                                              (200, 60, 9, 10, 20)
@@ -20,6 +21,8 @@
 //   (/proc/PID/task/*/schedstat and status, read through Wine's Z: drive); GetProcessTimes too.
 //   The Linux process is the one whose command line is the program's path.
 // - Resident memory: VmRSS of the Linux process (GetProcessMemoryInfo's working set beside it).
+//   The three processes' /proc/PID/smaps, with Windows' regions of the same addresses, are saved
+//   beside this program (wedge-bench-smaps\) for tools/memory_breakdown.sh.
 // - Start to icon: from just before CreateProcess to the first moment a NIM_MODIFY that changes
 //   nothing succeeds for (a top-level window of the new process, icon 1): the notification area
 //   then holds the icon.
@@ -32,11 +35,15 @@
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim_protocol.h"
@@ -67,6 +74,16 @@ std::string ReadWholeFile(const std::wstring& path) {
   while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
   CloseHandle(f);
   return out;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& text) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = !text.empty() && WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size();
+  CloseHandle(f);
+  return ok;
 }
 
 std::vector<std::wstring> NumericEntries(const std::wstring& dir) {
@@ -126,7 +143,8 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
-  // Starts `exe` and waits for its icon; the milliseconds from the start to the icon, or -1.
+  // Starts `exe` and waits for its icon; the milliseconds from the start to the icon, or -1 (also
+  // when it ends first).
   double Start(const std::wstring& exe) {
     const std::int64_t t0 = type_target::Now();
     // A path without spaces, unquoted: Wine gives Linux this command line.
@@ -135,7 +153,7 @@ class Child {
     double to_icon = -1;
     for (int i = 0; i < 20000 && to_icon < 0; ++i) {
       if (FindIconWindow()) to_icon = type_target::Milliseconds(type_target::Now() - t0);
-      else Sleep(1);
+      else if (WaitForSingleObject(process_, 1) == WAIT_OBJECT_0) break;
     }
     unix_pid_ = FindUnixPid(exe);
     return to_icon;
@@ -159,9 +177,41 @@ class Child {
   }
 
   HANDLE process() const { return process_; }
+  // Its exit code, once it has ended.
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    return GetExitCodeProcess(process_, &code) ? code : 0;
+  }
   HWND window() const { return window_; }
   bool HasUnixPid() const { return !unix_pid_.empty(); }
   LinuxStats Stats() const { return ReadLinuxStats(unix_pid_); }
+  // Saves the Linux process's memory map, with the resident size of every mapping, as STEM.smaps,
+  // and what Windows says of the same addresses as STEM.regions: each committed region's base,
+  // size and type (image, with the module's name; mapped; a thread's stack; other private memory).
+  bool SaveMemoryMaps(const std::wstring& stem) const {
+    const std::vector<std::pair<char*, char*>> stacks = ThreadStacks();
+    std::string regions;
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    MEMORY_BASIC_INFORMATION mbi;
+    for (auto* at = static_cast<char*>(si.lpMinimumApplicationAddress); at < si.lpMaximumApplicationAddress;
+         at += mbi.RegionSize) {
+      if (!VirtualQueryEx(process_, at, &mbi, sizeof mbi)) break;
+      if (mbi.State != MEM_COMMIT) continue;
+      char module[MAX_PATH] = "-";
+      if (mbi.Type == MEM_IMAGE) GetModuleBaseNameA(process_, static_cast<HMODULE>(mbi.AllocationBase), module, MAX_PATH);
+      bool stack = false;
+      for (const auto& range : stacks) stack = stack || (range.first < at + mbi.RegionSize && at < range.second);
+      char line[MAX_PATH + 64];
+      std::snprintf(line, sizeof line, "%llx %llx %s %s\n", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(at)),
+                    static_cast<unsigned long long>(mbi.RegionSize),
+                    mbi.Type == MEM_IMAGE ? "image" : mbi.Type == MEM_MAPPED ? "mapped" : stack ? "stack" : "private",
+                    module);
+      regions += line;
+    }
+    return WriteWholeFile(stem + L".smaps", ReadWholeFile(L"Z:\\proc\\" + unix_pid_ + L"\\smaps")) &&
+           WriteWholeFile(stem + L".regions", regions);
+  }
   long long WorkingSetKb() const {
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof pmc;
@@ -169,6 +219,36 @@ class Child {
   }
 
  private:
+  // The committed stack (limit to base) of each of the process's threads, from their TEBs.
+  std::vector<std::pair<char*, char*>> ThreadStacks() const {
+    struct BasicInformation {  // THREAD_BASIC_INFORMATION, which the headers leave out
+      NTSTATUS exit_status;
+      void* teb;
+      CLIENT_ID client;
+      KAFFINITY affinity;
+      LONG priority, base_priority;
+    };
+    std::vector<std::pair<char*, char*>> out;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return out;
+    THREADENTRY32 te{};
+    te.dwSize = sizeof te;
+    for (BOOL more = Thread32First(snapshot, &te); more; more = Thread32Next(snapshot, &te)) {
+      if (te.th32OwnerProcessID != pid_) continue;
+      HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID);
+      BasicInformation info{};
+      NT_TIB tib{};
+      if (thread &&
+          NT_SUCCESS(NtQueryInformationThread(thread, ThreadBasicInformation, &info, sizeof info, nullptr)) &&
+          ReadProcessMemory(process_, info.teb, &tib, sizeof tib, nullptr)) {
+        out.emplace_back(static_cast<char*>(tib.StackLimit), static_cast<char*>(tib.StackBase));
+      }
+      if (thread) CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return out;
+  }
+
   struct IconSearch {
     DWORD pid;
     HWND found;
@@ -261,28 +341,35 @@ int main(int argc, char** argv) {
   const int paced_cards = argc > 5 ? std::atoi(argv[5]) : 10;
   const int delay_ms = argc > 6 ? std::atoi(argv[6]) : 20;
   const std::wstring minimal = Here() + L"zan_minimal_tray.exe";
+  const std::wstring host = Here() + L"zan_minimal_reader_host.exe";
   // The pointer rests in a corner, away from every window, as at an idle till. A fresh display
   // puts it at the centre, where the program's window opens: there Wine tracks the controls'
   // hover state with a 10 ms timer of the program's own, which Windows does without waking it.
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
 
-  // Start to icon, alternating the two programs; the first round warms the file cache up.
-  std::vector<double> start_ours, start_minimal;
+  // Start to icon, the three programs in turn, each round starting with the next one; the first
+  // round warms the file cache up.
+  const std::wstring* exes[] = {&program, &minimal, &host};
+  const char* names[] = {"program", "minimal program", "minimal reader host"};
+  std::vector<double> start_times[3];
   for (int round = -1; round < starts; ++round) {
-    for (int k = 0; k < 2; ++k) {
-      const bool ours = (round + k) % 2 == 0;
+    for (int k = 0; k < 3; ++k) {
+      const int which = (round + 1 + k) % 3;
       Child child;
-      const double ms = child.Start(ours ? program : minimal);
+      const double ms = child.Start(*exes[which]);
       if (ms < 0) {
-        std::fprintf(stderr, "%s: no icon appeared\n", ours ? "program" : "minimal program");
+        std::fprintf(stderr, "%s: no icon appeared (exit code %lu)\n", names[which], child.ExitCode());
         return 2;
       }
       Sleep(300);
-      if (!child.Stop()) std::fprintf(stderr, "%s did not end when asked\n", ours ? "program" : "minimal program");
-      if (round >= 0) (ours ? start_ours : start_minimal).push_back(ms);
+      if (!child.Stop()) std::fprintf(stderr, "%s did not end when asked\n", names[which]);
+      if (round >= 0) start_times[which].push_back(ms);
       Sleep(200);
     }
   }
+  const std::vector<double>& start_ours = start_times[0];
+  const std::vector<double>& start_minimal = start_times[1];
+  const std::vector<double>& start_host = start_times[2];
 
   type_target::Target target;
   if (!target.Start(Here() + L"zan_type_target.exe")) {
@@ -396,21 +483,33 @@ int main(int argc, char** argv) {
   if (paced_cards > 0) SetTargetRule(L"");
   target.Stop();
 
-  // Idle: both programs side by side, settled first.
-  Child reference;
+  // Idle: the three programs side by side, settled first.
+  Child reference, reader_host;
   if (reference.Start(minimal) < 0 || !reference.HasUnixPid()) {
     std::fprintf(stderr, "the minimal program did not start\n");
     return 2;
   }
+  if (reader_host.Start(host) < 0 || !reader_host.HasUnixPid()) {
+    std::fprintf(stderr, "the minimal reader host did not start (exit code %lu)\n", reader_host.ExitCode());
+    return 2;
+  }
   Sleep(2000);
-  const LinuxStats ours_idle0 = wedge.Stats(), ref_idle0 = reference.Stats();
+  const LinuxStats ours_idle0 = wedge.Stats(), ref_idle0 = reference.Stats(), host_idle0 = reader_host.Stats();
   const double win_idle0 = CpuMsOf(wedge.process());
   Sleep(static_cast<DWORD>(idle_s) * 1000);
-  const LinuxStats ours_idle1 = wedge.Stats(), ref_idle1 = reference.Stats();
+  const LinuxStats ours_idle1 = wedge.Stats(), ref_idle1 = reference.Stats(), host_idle1 = reader_host.Stats();
   const double win_idle1 = CpuMsOf(wedge.process());
-  const long long ours_ws = wedge.WorkingSetKb(), ref_ws = reference.WorkingSetKb();
+  const long long ours_ws = wedge.WorkingSetKb(), ref_ws = reference.WorkingSetKb(),
+                  host_ws = reader_host.WorkingSetKb();
+  const std::wstring smaps_dir = Here() + L"wedge-bench-smaps\\";
+  CreateDirectoryW(smaps_dir.c_str(), nullptr);
+  if (!wedge.SaveMemoryMaps(smaps_dir + L"program") || !reference.SaveMemoryMaps(smaps_dir + L"minimal-tray") ||
+      !reader_host.SaveMemoryMaps(smaps_dir + L"minimal-reader-host")) {
+    std::fprintf(stderr, "could not save the memory maps in %ls\n", smaps_dir.c_str());
+  }
   const bool ours_clean = wedge.Stop();
   reference.Stop();
+  reader_host.Stop();
 
   auto file_size = [](const std::wstring& path) -> long long {
     WIN32_FILE_ATTRIBUTE_DATA a{};
@@ -430,7 +529,9 @@ int main(int argc, char** argv) {
   const double idle_cpu = static_cast<double>(ours_idle1.cpu_ns - ours_idle0.cpu_ns) / 1e6;
   const long long idle_switches = ours_idle1.switches - ours_idle0.switches;
   const double rss_ratio = static_cast<double>(ours_idle1.rss_kb) / static_cast<double>(ref_idle1.rss_kb);
+  const double rss_host_ratio = static_cast<double>(ours_idle1.rss_kb) / static_cast<double>(host_idle1.rss_kb);
   const double start_ratio = Percentile(start_ours, 0.5) / Percentile(start_minimal, 0.5);
+  const double start_host_ratio = Percentile(start_ours, 0.5) / Percentile(start_host, 0.5);
   const long long size = file_size(program);
   std::printf("swipe to first character, median %.2f ms (target <= 15 ms): %s\n", first_med, Verdict(first_med <= 15));
   std::printf("swipe to last character, median %.3f x the floor's (target <= 1.10): %s\n", ratio,
@@ -442,18 +543,23 @@ int main(int argc, char** argv) {
               "the program beyond that: %.3f ms)\n",
               floor_cpu_card, cpu_card - floor_cpu_card);
   std::printf("idle %d s, program: %.3f ms CPU, %lld context switches (GetProcessTimes: %.3f ms); "
-              "minimal program: %.3f ms, %lld (target 0 and 0): %s\n",
+              "minimal program: %.3f ms, %lld; minimal reader host: %.3f ms, %lld (target 0 and 0): %s\n",
               idle_s, idle_cpu, idle_switches, win_idle1 - win_idle0,
               static_cast<double>(ref_idle1.cpu_ns - ref_idle0.cpu_ns) / 1e6, ref_idle1.switches - ref_idle0.switches,
-              Verdict(idle_cpu == 0 && idle_switches == 0));
-  std::printf("resident memory: program %lld KB, minimal program %lld KB, %.2f x (target <= 1.5 x): %s "
-              "(working set: %lld KB, %lld KB)\n",
-              ours_idle1.rss_kb, ref_idle1.rss_kb, rss_ratio, Verdict(rss_ratio <= 1.5), ours_ws, ref_ws);
-  std::printf("start to icon, median of %d: program %.1f ms, minimal program %.1f ms, %.2f x (target <= 1.5 x): %s\n",
-              starts, Percentile(start_ours, 0.5), Percentile(start_minimal, 0.5), start_ratio,
-              Verdict(start_ratio <= 1.5));
-  std::printf("executable: %lld bytes (minimal program %lld bytes) (target <= 1 MB): %s\n", size,
-              file_size(minimal), Verdict(size >= 0 && size <= 1024 * 1024));
+              static_cast<double>(host_idle1.cpu_ns - host_idle0.cpu_ns) / 1e6,
+              host_idle1.switches - host_idle0.switches, Verdict(idle_cpu == 0 && idle_switches == 0));
+  std::printf("resident memory: program %lld KB, minimal program %lld KB, minimal reader host %lld KB; "
+              "%.2f x the minimal tray program (target <= 1.5 x): %s; %.2f x the minimal reader host "
+              "(working set: %lld KB, %lld KB, %lld KB)\n",
+              ours_idle1.rss_kb, ref_idle1.rss_kb, host_idle1.rss_kb, rss_ratio, Verdict(rss_ratio <= 1.5),
+              rss_host_ratio, ours_ws, ref_ws, host_ws);
+  std::printf("start to icon, median of %d: program %.1f ms, minimal program %.1f ms, minimal reader host %.1f ms; "
+              "%.2f x the minimal tray program (target <= 1.5 x): %s; %.2f x the minimal reader host\n",
+              starts, Percentile(start_ours, 0.5), Percentile(start_minimal, 0.5), Percentile(start_host, 0.5),
+              start_ratio, Verdict(start_ratio <= 1.5), start_host_ratio);
+  std::printf("executable: %lld bytes (minimal program %lld bytes, minimal reader host %lld bytes) "
+              "(target <= 1 MB): %s\n",
+              size, file_size(minimal), file_size(host), Verdict(size >= 0 && size <= 1024 * 1024));
   if (paced_cards > 0) {
     const double ratio_med = Percentile(paced_ratio, 0.5);
     std::printf("paced, rule delay=%d: %d cards, first to last character median %.3f x (characters - 1) x delay "
