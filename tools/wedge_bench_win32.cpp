@@ -393,7 +393,10 @@ int main(int argc, char** argv) {
 
   const std::wstring typed = L"%" + kTrack1 + L"?;" + kTrack2 + L"?;" + kTrack3 + L"?";
   std::vector<INPUT> records = typing_floor::UnicodeRecords(typed);
-  msr_sim::Card card{kTrack1, kTrack2, kTrack3, 0};
+  msr_sim::Card card;
+  card.track1 = kTrack1;
+  card.track2 = kTrack2;
+  card.track3 = kTrack3;
 
   // The CPU time this thread spends inside the bare SendInput calls: what typing the text costs
   // a sender under Wine, beside the program's CPU time per card.

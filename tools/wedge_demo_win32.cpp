@@ -20,7 +20,7 @@
 
 namespace {
 
-// Test card numbers only.
+// Test card numbers and made-up identity data only.
 struct SampleCard {
   const char* name;
   std::wstring track1, track2, track3;
@@ -36,6 +36,10 @@ const std::vector<SampleCard>& SampleCards() {
       {"Amex, tracks 1 and 2", L"B378282246310005^ROE/RICHARD^2707101000000000",
        L"378282246310005=270710100000000", L""},
       {"Visa, track 2 only", L"", L"4111111111111111=31121010000000000000", L""},
+      // Track 3: versions, postal code, class, restrictions, endorsements, sex, height, weight,
+      // hair and eyes, in their fixed widths.
+      {"Driver's licence, three tracks", L"CAANYTOWN^DOE$JANE$Q^123 SAMPLE ST^",
+       L"6360149876543210=300819900515=", L"0112345      C               F505130BRNBLU"},
   };
   return cards;
 }

@@ -40,6 +40,7 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (line == L"power") return power_reporting = true;
   if (line == L"health") return msrlib_health = true;
   if (line == L"vtablepoint") return vtable_point = true;
+  if (line == L"encrypt") line = L"encrypt=2";  // MSR_DE_3DEA_DUKPT
 
   const std::size_t eq = line.find(L'=');
   if (eq == std::wstring::npos) return false;
@@ -51,6 +52,23 @@ bool SimConfig::Apply(const std::wstring& raw) {
   if (key == L"helper") {
     helper_dll = value;
     return !value.empty();
+  }
+  if (key == L"cardtype") {
+    card_type_unknown = value == L"none";
+    card_type = value;
+    return true;
+  }
+  if (key == L"encrypt") {
+    wchar_t* end = nullptr;
+    const auto algorithm = static_cast<std::int32_t>(std::wcstoul(value.c_str(), &end, 0));
+    if (value.empty() || *end != L'\0' || algorithm < 1) return false;
+    encryption = algorithm;
+    return true;
+  }
+  if (key == L"binaryconversion") {
+    if (value != L"0" && value != L"1" && value != L"2") return false;
+    binary_conversion = value[0] - L'0';
+    return true;
   }
   for (auto [name, flag] : {std::pair{L"decodedata", &decode_data},
                             std::pair{L"parsedecodedata", &parse_decode_data},

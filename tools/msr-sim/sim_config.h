@@ -31,12 +31,19 @@
 //   decodedata=0|1, parsedecodedata=0|1, transmitsentinels=0|1
 //                               the starting values of these properties (1, 1 and 0 unless given):
 //                               tracks raw or decoded, fields parsed or empty, sentinels sent or not
+//   cardtype=<text>|none        OPOS.MSR reports CardType <text> (may be empty) for every card
+//                               instead of the card's own kind; "none": it does not know the name
+//   encrypt[=<algorithm>]       OPOS.MSR reports CapDataEncryption 3 and DataEncryptionAlgorithm 2
+//                               (or <algorithm>, decimal or 0x hexadecimal); above 1 it encrypts:
+//                               masked tracks, encrypted blocks and a key serial number
+//   binaryconversion=0|1|2      the starting value of BinaryConversion (0 unless given)
 // The swipe command may also send "raise=2", "raise=3" or "raise=5" to a running reader, which
 // then raises its DirectIO, Error or StatusUpdate event, and "power=off" or "power=on": the device
 // is unplugged, or plugged in again but dead until the reader is closed and opened.
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -63,6 +70,10 @@ struct SimConfig {
   bool vtable_point = false;
   bool power_reporting = false;
   bool decode_data = true, parse_decode_data = true, transmit_sentinels = false;
+  std::optional<std::wstring> card_type;  // none: the card's own kind
+  bool card_type_unknown = false;
+  std::int32_t encryption = 0;            // 0: not capable; else DataEncryptionAlgorithm
+  std::int32_t binary_conversion = 0;
   unsigned post_message = 0;  // 0: none
   std::uintptr_t post_wparam = 0;
 

@@ -68,6 +68,7 @@ constexpr Number kOposNumbers[] = {
     {Member::OtherMethod, 3, L"SOData"},
     {Member::OtherMethod, 4, L"SODirectIO"},
     {Member::AutoDisable, 10, L"AutoDisable"},
+    {Member::BinaryConversion, 11, L"BinaryConversion"},
     {Member::CapPowerReporting, 12, L"CapPowerReporting"},
     {Member::DataCount, 15, L"DataCount"},
     {Member::DataEventEnabled, 16, L"DataEventEnabled"},
@@ -100,6 +101,14 @@ constexpr Number kOposNumbers[] = {
     {Member::Track2, 67, L"Track2Data"},
     {Member::Track3, 69, L"Track3Data"},
     {Member::TransmitSentinels, 73, L"TransmitSentinels"},
+    // UPOS 1.12's, numbered as this control pleases: its clients ask for them by name.
+    {Member::SecurityInfo, 80, L"AdditionalSecurityInformation"},
+    {Member::CapDataEncryption, 81, L"CapDataEncryption"},
+    {Member::CardType, 82, L"CardType"},
+    {Member::DataEncryptionAlgorithm, 83, L"DataEncryptionAlgorithm"},
+    {Member::Track1Encrypted, 84, L"Track1EncryptedData"},
+    {Member::Track2Encrypted, 85, L"Track2EncryptedData"},
+    {Member::Track3Encrypted, 86, L"Track3EncryptedData"},
     {Member::SwipeTime, kDispSwipeTime, nullptr},
 };
 
@@ -121,10 +130,40 @@ bool IsWritable(Member m) {
     case Member::DataEventEnabled: case Member::DeviceEnabled: case Member::NumericSetting:
     case Member::DecodeData: case Member::ParseDecodeData: case Member::TransmitSentinels:
     case Member::FreezeEvents: case Member::AutoDisable: case Member::PowerNotify:
+    case Member::BinaryConversion:
       return true;
     default:
       return false;
   }
+}
+
+// The made-up encrypted data of a track: its bytes, padded with zeros to whole 8-byte blocks (as
+// triple DES gives), XORed with a fixed pattern. Not encryption: only as long as a real reader's
+// and the same for the same track.
+std::wstring MadeUpBlocks(const std::wstring& track) {
+  static const unsigned char kPattern[8] = {0x5a, 0xc3, 0x96, 0x3c, 0xa5, 0x69, 0x0f, 0xf0};
+  std::wstring out;
+  for (std::size_t i = 0; i < (track.size() + 7) / 8 * 8; ++i) {
+    out += static_cast<wchar_t>((i < track.size() ? track[i] & 0xFF : 0) ^ kPattern[i % 8]);
+  }
+  return out;
+}
+
+// Bytes (one character each) as a binary property gives them under BinaryConversion: 0 as they
+// are, 1 two characters a byte ('0' plus each nibble, high first), 2 three decimal digits a byte.
+std::wstring Converted(const std::wstring& bytes, std::int32_t conversion) {
+  if (conversion == 0) return bytes;
+  std::wstring out;
+  for (wchar_t c : bytes) {
+    const int b = c & 0xFF;
+    if (conversion == 1) {
+      out += {static_cast<wchar_t>(L'0' + (b >> 4)), static_cast<wchar_t>(L'0' + (b & 0xF))};
+    } else {
+      out += {static_cast<wchar_t>(L'0' + b / 100), static_cast<wchar_t>(L'0' + b / 10 % 10),
+              static_cast<wchar_t>(L'0' + b % 10)};
+    }
+  }
+  return out;
 }
 
 std::wstring ArgText(VARIANT& v) {
@@ -277,7 +316,8 @@ SimReader::SimReader(Flavour flavour, SimConfig config)
       config_(std::move(config)),
       decode_data_(config_.decode_data),
       parse_decode_data_(config_.parse_decode_data),
-      transmit_sentinels_(config_.transmit_sentinels) {
+      transmit_sentinels_(config_.transmit_sentinels),
+      binary_conversion_(config_.binary_conversion) {
   // A hidden top-level window (not message-only) so that another process finds it by title.
   window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                             nullptr, g_instance, this);
@@ -341,7 +381,9 @@ HRESULT SimReader::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISP
     ids[i] = DISPID_UNKNOWN;
     const auto find = [&](const auto& numbers) {
       for (const Number& number : numbers) {
-        if (number.name && names[i] && lstrcmpiW(number.name, names[i]) == 0) ids[i] = number.id;
+        if (number.name && names[i] && lstrcmpiW(number.name, names[i]) == 0 && !Hidden(number.member)) {
+          ids[i] = number.id;
+        }
       }
     };
     if (msrlib) {
@@ -492,7 +534,8 @@ void SimReader::SetResult(std::int32_t code, std::int32_t ext) {
 
 HRESULT SimReader::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) {
-  const Member member = flavour_ == Flavour::Opos ? Find(kOposNumbers, id) : Find(kMsrLibNumbers, id);
+  Member member = flavour_ == Flavour::Opos ? Find(kOposNumbers, id) : Find(kMsrLibNumbers, id);
+  if (Hidden(member)) member = Member::None;
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   const bool method = IsMethod(member);
   Journal(put ? L"put" : method ? L"call" : L"get", id, params);
@@ -635,7 +678,8 @@ HRESULT SimReader::PutProperty(Member member, DISPID id, DISPPARAMS* params) {
   }
   VARIANT value;
   VariantInit(&value);
-  const bool number = member == Member::NumericSetting || member == Member::PowerNotify;
+  const bool number = member == Member::NumericSetting || member == Member::PowerNotify ||
+                      member == Member::BinaryConversion;
   if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, number ? VT_I4 : VT_BOOL))) {
     if (!opos) return DISP_E_TYPEMISMATCH;
     SetResult(kIllegal);
@@ -685,6 +729,13 @@ HRESULT SimReader::PutProperty(Member member, DISPID id, DISPPARAMS* params) {
       }
       power_notify_ = value.lVal;
       break;
+    case Member::BinaryConversion:
+      if (value.lVal < 0 || value.lVal > 2) {
+        SetResult(kIllegal);
+        return S_OK;
+      }
+      binary_conversion_ = value.lVal;
+      break;
     default: break;
   }
   SetResult(kSuccess);
@@ -730,9 +781,16 @@ HRESULT SimReader::GetProperty(Member member, VARIANT* result) {
     case Member::Description: return text(L"ZAN simulated magnetic stripe reader (test only)");
     case Member::Track1: case Member::Track2: case Member::Track3: case Member::Account:
     case Member::Expiration: case Member::ServiceCode: case Member::FirstName:
-    case Member::MiddleInitial: case Member::Surname:
+    case Member::MiddleInitial: case Member::Surname: case Member::CardType:
       return text(data_[member]);
     case Member::SwipeTime: return text(std::to_wstring(delivered_sent_at_));
+    // MSR_DE_NONE, or MSR_DE_NONE and MSR_DE_3DEA_DUKPT.
+    case Member::CapDataEncryption: return integer(config_.encryption ? 3 : 1);
+    case Member::DataEncryptionAlgorithm: return integer(config_.encryption ? config_.encryption : 1);
+    case Member::BinaryConversion: return integer(binary_conversion_);
+    case Member::Track1Encrypted: case Member::Track2Encrypted: case Member::Track3Encrypted:
+    case Member::SecurityInfo:
+      return text(Converted(data_[member], binary_conversion_));
     default:
       return DISP_E_MEMBERNOTFOUND;
   }
@@ -808,11 +866,24 @@ void SimReader::Deliver() {
 
   const std::wstring t1 = StripSentinels(card.track1), t2 = StripSentinels(card.track2),
                      t3 = StripSentinels(card.track3);
+  const std::wstring kind = CardKind(t1, t2);
+  // As encrypting readers do, a bank card's tracks and account number are reported masked.
+  const bool encrypting = flavour_ == Flavour::Opos && config_.encryption > 1;
+  const bool mask = encrypting && kind == L"BANK";
   const CardFields fields = parse_decode_data_ ? ParseFields(t1, t2) : CardFields{};
-  data_[Member::Track1] = Reported(t1, 1);
-  data_[Member::Track2] = Reported(t2, 2);
-  data_[Member::Track3] = Reported(t3, 3);
-  data_[Member::Account] = fields.account;
+  data_[Member::Track1] = Reported(mask ? Masked(t1) : t1, 1);
+  data_[Member::Track2] = Reported(mask ? Masked(t2) : t2, 2);
+  data_[Member::Track3] = Reported(mask ? Masked(t3) : t3, 3);
+  data_[Member::CardType] = config_.card_type ? *config_.card_type : kind;
+  const std::wstring* clear[] = {&t1, &t2, &t3};
+  const Member encrypted[] = {Member::Track1Encrypted, Member::Track2Encrypted, Member::Track3Encrypted};
+  for (int i = 0; i < 3; ++i) {
+    data_[encrypted[i]] = !encrypting ? L"" : card.encrypted[i] ? *card.encrypted[i] : MadeUpBlocks(*clear[i]);
+  }
+  std::wstring fixed_ksn;
+  FromHex(L"ffff9876543210e00001", fixed_ksn);
+  data_[Member::SecurityInfo] = !encrypting ? L"" : card.ksn ? *card.ksn : fixed_ksn;
+  data_[Member::Account] = mask ? MaskedAccount(fields.account) : fields.account;
   data_[Member::Expiration] = fields.expiration;
   data_[Member::FirstName] = fields.first_name;
   data_[Member::MiddleInitial] = fields.middle_initial;

@@ -42,6 +42,8 @@ enum class Member {
   Account, Expiration, ServiceCode, FirstName, MiddleInitial, Surname, NumericSetting,
   DecodeData, ParseDecodeData, TransmitSentinels, FreezeEvents, AutoDisable, DataCount,
   PowerNotify, PowerState, CapPowerReporting, State, Description, SwipeTime,
+  CardType, CapDataEncryption, DataEncryptionAlgorithm, BinaryConversion,
+  Track1Encrypted, Track2Encrypted, Track3Encrypted, SecurityInfo,
 };
 
 // Registers the hidden window's class; once per process, before the first reader is created.
@@ -108,6 +110,8 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   HRESULT PutProperty(Member member, DISPID id, DISPPARAMS* params);
   HRESULT GetProperty(Member member, VARIANT* result);
   void SetResult(std::int32_t code, std::int32_t ext = 0);
+  // A member this control does not have, as its configuration says ("cardtype=none").
+  bool Hidden(Member member) const { return member == Member::CardType && config_.card_type_unknown; }
   void DoOpen(const wchar_t* device, DISPID open_id);
   // Runs the thread's messages for `ms`, then journals "returned <open_id>".
   void WaitPumping(unsigned ms, DISPID open_id);
@@ -137,8 +141,11 @@ class SimReader final : public IDispatch, public IConnectionPointContainer, publ
   static inline bool powered_ = true, lost_ = false;  // lost: it came and went; dead until Close
   std::int32_t power_notify_ = 0;
   std::int32_t result_ = 0, result_ext_ = 0, numeric_setting_ = 0;
+  std::int32_t binary_conversion_;
   HMODULE helper_ = nullptr;  // the service object's own DLL, loaded by Open
-  std::map<Member, std::wstring> data_;  // the delivered card's tracks and fields
+  // The delivered card's tracks, fields and kind, and its encrypted data and key serial number as
+  // bytes, one character each.
+  std::map<Member, std::wstring> data_;
   std::int64_t delivered_sent_at_ = 0;
   std::deque<Card> waiting_;
 };

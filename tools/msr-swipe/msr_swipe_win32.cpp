@@ -1,6 +1,7 @@
 // msr-swipe: swipes a card on the simulated card reader that a running program has open.
 //
 //   msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]
+//             [--track1-encrypted HEX] [--track2-encrypted HEX] [--track3-encrypted HEX] [--ksn HEX]
 //             [--cards FILE] [--fault LINE]... [--power off|on]
 //
 // Exit codes: 0 every card taken; 1 bad command line; 2 no program has the reader open;
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,14 @@ int Usage(const char* problem, int exit_code = 1) {
   std::fprintf(stderr,
                "msr-swipe: %s\n"
                "usage: msr-swipe [--device NAME] [--count N] [--bad] [--track1 T] [--track2 T] [--track3 T]\n"
-               "                 [--cards FILE] [--fault LINE]... [--power off|on]\n"
+               "                 [--track1-encrypted HEX] [--track2-encrypted HEX] [--track3-encrypted HEX]\n"
+               "                 [--ksn HEX] [--cards FILE] [--fault LINE]... [--power off|on]\n"
                "  --device  logical device name of the reader (default ZANKeyboardWedge)\n"
                "  --count   swipe the card (or the cards) N times, as fast as the reader takes them\n"
                "  --bad     a swipe the reader cannot read (it raises its error event instead)\n"
+               "  --track1-encrypted, --track2-encrypted, --track3-encrypted, --ksn\n"
+               "            what an encrypting reader gives for the card as that track's encrypted data\n"
+               "            and as its key serial number, in hexadecimal (without them it makes them up)\n"
                "  --cards   swipe the cards of a UTF-8 file, one a line, its tracks separated by tabs\n"
                "  --fault   a line of the simulated reader's configuration, e.g. result=36,111 or failget=24\n"
                "  --power   unplug the reader (off) or plug it in again (on)\n",
@@ -127,6 +133,12 @@ int main() {
       std::wstring* track = opt == L"--track1" ? &card.track1 : opt == L"--track2" ? &card.track2 : &card.track3;
       *track = value;
       have_card = true;
+    } else if (opt == L"--track1-encrypted" || opt == L"--track2-encrypted" || opt == L"--track3-encrypted" ||
+               opt == L"--ksn") {
+      std::optional<std::wstring>& bytes = opt == L"--ksn" ? card.ksn : card.encrypted[opt[7] - L'1'];
+      if (!msr_sim::FromHex(value, bytes.emplace())) {
+        return Usage("the encrypted data and --ksn take hexadecimal digits, two a byte");
+      }
     } else if (opt == L"--cards") {
       if (!ReadCards(value, cards)) return Usage("cannot read the file of --cards");
     } else if (opt == L"--fault") {

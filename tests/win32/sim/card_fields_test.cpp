@@ -45,6 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{L"B4111111111111111^DOE/JOHN", L"4111111111111111=2912", L"4111111111111111", L"2912", L"", L"", L""},
         Case{L"B4111^DOE/JOHN^29", L"4111=29", L"", L"", L"", L"", L""},
         Case{L"", L"41111111111111111111=2912", L"", L"", L"", L"", L""},
-        Case{L"", L"", L"", L"", L"", L"", L""}));
+        Case{L"", L"", L"", L"", L"", L"", L""},
+        // An identity card: names from track 1, the expiry from track 2, no account number.
+        Case{L"CAANYTOWN^DOE$JANE$QUINN^123 SAMPLE ST^", L"6360149876543210=300819900515=", L"", L"3008", L"JANE", L"Q", L"DOE"},
+        Case{L"", L"6044250123456789=300819900515=", L"", L"3008", L"", L"", L""}));
 
 }  // namespace
