@@ -43,6 +43,15 @@ enum class DispId : std::int32_t {
   State,
   CheckHealth,
   ServiceCode,  // the card's service code, where the control parses one
+  // The kind of card and an encrypting reader's data (UPOS 1.12), and how binary data is given.
+  CardType,
+  CapDataEncryption,
+  DataEncryptionAlgorithm,
+  Track1EncryptedData,
+  Track2EncryptedData,
+  Track3EncryptedData,
+  AdditionalSecurityInformation,
+  BinaryConversion,
 };
 
 struct DispInfo {
@@ -79,6 +88,14 @@ inline constexpr DispInfo kReaderCalls[] = {
     {DispId::State, L"State", DispKind::PropertyGet},
     {DispId::CheckHealth, L"CheckHealth", DispKind::Method},
     {DispId::ServiceCode, L"ServiceCode", DispKind::PropertyGet},
+    {DispId::CardType, L"CardType", DispKind::PropertyGet},
+    {DispId::CapDataEncryption, L"CapDataEncryption", DispKind::PropertyGet},
+    {DispId::DataEncryptionAlgorithm, L"DataEncryptionAlgorithm", DispKind::PropertyGet},
+    {DispId::Track1EncryptedData, L"Track1EncryptedData", DispKind::PropertyGet},
+    {DispId::Track2EncryptedData, L"Track2EncryptedData", DispKind::PropertyGet},
+    {DispId::Track3EncryptedData, L"Track3EncryptedData", DispKind::PropertyGet},
+    {DispId::AdditionalSecurityInformation, L"AdditionalSecurityInformation", DispKind::PropertyGet},
+    {DispId::BinaryConversion, L"BinaryConversion", DispKind::PropertyGet},
 };
 
 // The table row of `id`, or nullptr for a member the program never uses.
@@ -95,5 +112,8 @@ inline constexpr wchar_t kLogicalDeviceName[] = L"ZANKeyboardWedge";
 // Result codes of the OPOS standard that the program names or tests for.
 inline constexpr std::int32_t kOposSuccess = 0;
 inline constexpr std::int32_t kOposEExtended = 114;
+
+// CapDataEncryption and DataEncryptionAlgorithm: no encryption (a bit, and a value).
+inline constexpr std::int32_t kMsrDeNone = 0x00000001;
 
 }  // namespace reader

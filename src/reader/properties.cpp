@@ -62,4 +62,38 @@ std::int16_t NarrowCode(std::optional<std::int32_t> code) {
   return static_cast<std::int16_t>(*code);
 }
 
+std::optional<std::wstring> BinaryAsHex(const std::wstring& text, BinaryConversion conversion) {
+  static const wchar_t kHex[] = L"0123456789ABCDEF";
+  const std::size_t per_byte = conversion == BinaryConversion::Nibble    ? 2
+                               : conversion == BinaryConversion::Decimal ? 3
+                                                                         : 1;
+  if (text.size() % per_byte != 0) return std::nullopt;
+  std::wstring hex;
+  hex.reserve(text.size() / per_byte * 2);  // sized once: the text may be a card's
+  for (std::size_t i = 0; i < text.size(); i += per_byte) {
+    unsigned byte = 0;
+    for (std::size_t k = 0; k < per_byte; ++k) {
+      const unsigned c = text[i + k];
+      switch (conversion) {
+        case BinaryConversion::None:
+          if (c > 0xFF) return std::nullopt;
+          byte = c;
+          break;
+        case BinaryConversion::Nibble:
+          if (c < L'0' || c > L'0' + 15) return std::nullopt;
+          byte = byte << 4 | (c - L'0');
+          break;
+        case BinaryConversion::Decimal:
+          if (c < L'0' || c > L'9') return std::nullopt;
+          byte = byte * 10 + (c - L'0');
+          break;
+      }
+    }
+    if (byte > 0xFF) return std::nullopt;
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 0xF];
+  }
+  return hex;
+}
+
 }  // namespace reader

@@ -24,6 +24,15 @@ std::optional<std::int32_t> GetInt(ReaderDispatch& msr, DispId id);
 inline constexpr std::int16_t kUnreadableCode = -1;
 std::int16_t NarrowCode(std::optional<std::int32_t> code);
 
+// How a control gives binary data in a text (its BinaryConversion): a byte a character, two
+// characters a byte ('0' plus each nibble), or three decimal digits a byte.
+enum class BinaryConversion { None = 0, Nibble = 1, Decimal = 2 };
+
+// The bytes of binary data given as `text`, written in upper-case hexadecimal; nothing when the
+// text is not what the conversion makes (a character out of its range, a length that does not
+// divide).
+std::optional<std::wstring> BinaryAsHex(const std::wstring& text, BinaryConversion conversion);
+
 // The card's five parsed fields and three tracks, in the order a data event reads them.
 inline constexpr DispId kCardProperties[] = {
     DispId::FirstName,     DispId::MiddleInitial, DispId::Surname,    DispId::ExpirationDate,

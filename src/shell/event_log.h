@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kEventRuleWrong = 1010;
 inline constexpr std::uint32_t kEventFieldMissing = 1011;
 inline constexpr std::uint32_t kEventWindowChanged = 1012;
 inline constexpr std::uint32_t kEventPasteFailed = 1013;
+inline constexpr std::uint32_t kEventKindRefused = 1014;
 
 // A warning entry `event_id` with the two texts; never anything of a card.
 void WriteTypingEvent(std::uint32_t event_id, const std::wstring& program, const std::wstring& what);

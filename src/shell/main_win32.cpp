@@ -178,12 +178,19 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   void CardNotTyped() override { MessageBeep(MB_ICONWARNING); }
   void Trouble(wedge::TypingTrouble trouble, const std::wstring& program,
                const std::wstring& what) override {
-    constexpr std::uint32_t kIds[] = {kEventRuleWrong, kEventFieldMissing, kEventWindowChanged,
-                                      kEventPasteFailed, kEventWindowChanged};
+    constexpr std::uint32_t kIds[] = {kEventRuleWrong,   kEventFieldMissing,  kEventWindowChanged,
+                                      kEventPasteFailed, kEventWindowChanged, kEventKindRefused};
     WriteTypingEvent(kIds[static_cast<int>(trouble)], program, what);
     if (trouble != wedge::TypingTrouble::RuleWrong || rule_fault_ == program) return;
     rule_fault_ = program;
     if (tray_) tray_->Change(window_.SmallIcon(!reader_.health().ready), Tip());
+  }
+  // The verdict at a glance by the icon, with a sound of its own (none of them the cue's).
+  void IdChecked(wedge::IdVerdict verdict, unsigned min_age) override {
+    constexpr UINT kSounds[] = {MB_ICONASTERISK, MB_ICONHAND, MB_ICONQUESTION};
+    MessageBeep(kSounds[static_cast<int>(verdict)]);
+    const std::wstring notice = wedge::IdNotice(verdict, min_age);
+    if (tray_) tray_->Notify(notice, notice, verdict != wedge::IdVerdict::OldEnough, true);
   }
   void RuleReadFine() override {
     if (!rule_fault_) return;

@@ -36,8 +36,9 @@ class TrayIcon {
   // Shows another image with the tip it has (the same image at another size).
   void ChangeImage(HICON icon);
   // A balloon by the icon, once: `title` and `text`, with the warning sign when `warning`. It
-  // respects the user's quiet hours; nothing when the icon is not shown.
-  void Notify(const std::wstring& title, const std::wstring& text, bool warning);
+  // respects the user's quiet hours, unless `at_once` (the program gives its own sound then);
+  // nothing when the icon is not shown.
+  void Notify(const std::wstring& title, const std::wstring& text, bool warning, bool at_once = false);
   bool shown() const { return shown_; }
 
   // Call for each message of the window before anything else. When the notification area has

@@ -52,13 +52,13 @@ void TrayIcon::Change(HICON icon, const std::wstring& tip) {
 
 void TrayIcon::ChangeImage(HICON icon) { Change(icon, tip_); }
 
-void TrayIcon::Notify(const std::wstring& title, const std::wstring& text, bool warning) {
+void TrayIcon::Notify(const std::wstring& title, const std::wstring& text, bool warning, bool at_once) {
   if (!shown_) return;
   NOTIFYICONDATAW nid = IconData(window_, icon_, tip_);
   nid.uFlags = NIF_INFO;
   lstrcpynW(nid.szInfoTitle, title.c_str(), ARRAYSIZE(nid.szInfoTitle));
   lstrcpynW(nid.szInfo, text.c_str(), ARRAYSIZE(nid.szInfo));
-  nid.dwInfoFlags = (warning ? NIIF_WARNING : NIIF_INFO) | NIIF_RESPECT_QUIET_TIME;
+  nid.dwInfoFlags = (warning ? NIIF_WARNING : NIIF_INFO) | (at_once ? NIIF_NOSOUND : NIIF_RESPECT_QUIET_TIME);
   Shell_NotifyIconW(NIM_MODIFY, &nid);  // a balloon the area does not show is no loss
 }
 

@@ -63,6 +63,35 @@ void DropSentinels(std::wstring& track) {
   track.erase(start, 1);
 }
 
+// What a UPOS 1.12 control tells of a card besides its tracks, asked by name: its kind, and an
+// encrypting reader's blocks and key serial number, in hexadecimal. Before the re-arm, which may
+// let the next card's data in.
+void ReadKindAndEncryption(reader::ReaderDispatch& msr, CardTexts& texts) {
+  using reader::DispId;
+  texts.card_type = reader::GetText(msr, DispId::CardType);
+  const std::optional<std::int32_t> capable = reader::GetInt(msr, DispId::CapDataEncryption);
+  const std::optional<std::int32_t> algorithm = reader::GetInt(msr, DispId::DataEncryptionAlgorithm);
+  if (!capable || !(*capable & ~reader::kMsrDeNone) || !algorithm || *algorithm <= reader::kMsrDeNone) {
+    return;
+  }
+  const std::optional<std::int32_t> conversion = reader::GetInt(msr, DispId::BinaryConversion);
+  if (!conversion || *conversion < 0 || *conversion > 2) return;
+  const std::pair<DispId, CardField> blocks[] = {
+      {DispId::Track1EncryptedData, CardField::Track1Encrypted},
+      {DispId::Track2EncryptedData, CardField::Track2Encrypted},
+      {DispId::Track3EncryptedData, CardField::Track3Encrypted},
+      {DispId::AdditionalSecurityInformation, CardField::KSN}};
+  for (const auto& [id, field] : blocks) {
+    std::optional<std::wstring> data = reader::GetText(msr, id);
+    if (!data) continue;
+    std::optional<std::wstring> hex =
+        reader::BinaryAsHex(*data, static_cast<reader::BinaryConversion>(*conversion));
+    if (hex) Replace(texts[field], *hex);
+    if (hex) Wipe(*hex);
+    Wipe(*data);
+  }
+}
+
 }  // namespace
 
 CardEventHandler::CardEventHandler(reader::ReaderDispatch& msr, CardForm& form,
@@ -126,7 +155,10 @@ void CardEventHandler::HandleCard(bool yield) {
   // Read before the re-arm, which may let the next card's data in. Only where a rule may name
   // it: without rules the reader is asked what it always was.
   std::optional<std::wstring> service;
-  if (keys_.WantsCardFields(card)) service = reader::GetText(msr_, reader::DispId::ServiceCode);
+  if (keys_.WantsCardFields(card)) {
+    service = reader::GetText(msr_, reader::DispId::ServiceCode);
+    ReadKindAndEncryption(msr_, texts);
+  }
   if (sentinels_transmitted_) {
     for (std::wstring& track : tracks) DropSentinels(track);
   }

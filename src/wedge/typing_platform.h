@@ -25,6 +25,7 @@ class TypingPlatform final : public Timer, public Clock, public Clipboard {
 
   // Clock
   double NowMs() override;
+  CalendarDate Today() override;
   void Sleep(unsigned ms) override;
 
   // Clipboard

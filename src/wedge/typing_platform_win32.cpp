@@ -148,6 +148,12 @@ double TypingPlatform::NowMs() {
   return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+CalendarDate TypingPlatform::Today() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay};
+}
+
 void TypingPlatform::Sleep(unsigned ms) { ::Sleep(ms); }
 
 Clipboard::Outcome TypingPlatform::Keep(std::optional<std::wstring>& text) {

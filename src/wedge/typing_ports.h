@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "wedge/aamva.h"
 #include "wedge/keystroke_notation.h"
 #include "wedge/typing_target.h"
 
@@ -40,6 +41,8 @@ class Clock {
   virtual ~Clock() = default;
   // Milliseconds, finer than the system tick.
   virtual double NowMs() = 0;
+  // The till's local date.
+  virtual CalendarDate Today() = 0;
   // Waits `ms` without handling any message: only for the bounded waits of the program's end.
   virtual void Sleep(unsigned ms) = 0;
 };

@@ -9,7 +9,11 @@ namespace {
 
 constexpr const wchar_t* kFieldNames[kCardFields] = {
     L"Card",          L"Track1",    L"Track2",        L"Track3",  L"AccountNumber",
-    L"ExpirationDate", L"FirstName", L"MiddleInitial", L"Surname", L"ServiceCode"};
+    L"ExpirationDate", L"FirstName", L"MiddleInitial", L"Surname", L"ServiceCode",
+    L"AccountNumberMasked", L"Last4", L"CardKind", L"IdNumber", L"DateOfBirth", L"Age",
+    L"IdExpirationDate", L"IdExpired", L"State", L"City", L"Address", L"PostalCode", L"Sex",
+    L"MiddleName", L"Track1Encrypted", L"Track2Encrypted", L"Track3Encrypted", L"KSN"};
+constexpr const wchar_t* kKindNames[] = {L"bank", L"id", L"other"};
 
 std::wstring Trim(const std::wstring& s) {
   const std::size_t first = s.find_first_not_of(L" \t");
@@ -185,6 +189,30 @@ RuleRead ParseTypingRule(const std::wstring& data) {
       const std::optional<unsigned> ms = Number(value, 5000);
       if (ms) rule.enter_delay_ms = *ms;
       else read.fault = L"enter-delay must be 0 to 5000 (milliseconds)";
+    } else if (SameText(name, L"cards")) {
+      rule.kinds = 0;
+      for (std::size_t from = 0; from <= value.size();) {
+        std::size_t comma = value.find(L',', from);
+        if (comma == std::wstring::npos) comma = value.size();
+        const std::wstring kind = Trim(value.substr(from, comma - from));
+        from = comma + 1;
+        unsigned bit = 0;
+        for (unsigned k = 0; k < 3; ++k) {
+          if (SameText(kind, kKindNames[k])) bit = 1u << k;
+        }
+        if (!bit) {
+          read.fault = L"cards must list bank, id or other, separated by commas";
+          break;
+        }
+        rule.kinds |= bit;
+      }
+    } else if (SameText(name, L"mask")) {
+      if (SameText(value, L"yes")) rule.mask = true;
+      else if (SameText(value, L"no")) rule.mask = false;
+      else read.fault = L"mask must be yes or no";
+    } else if (SameText(name, L"min-age")) {
+      rule.min_age = Number(value, 99);
+      if (!rule.min_age) read.fault = L"min-age must be 0 to 99 (years)";
     } else if (SameText(name, L"template")) {
       // Most likely a value that lost its text: typing nothing, without a cue, would look like a
       // reader that does not work.
@@ -220,6 +248,7 @@ CardTexts::~CardTexts() { Clear(); }
 
 void CardTexts::Clear() {
   for (std::wstring& v : values) Wipe(v);
+  card_type.reset();
 }
 
 std::wstring ServiceCodeOf(const std::wstring& track1, const std::wstring& track2) {

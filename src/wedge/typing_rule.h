@@ -29,8 +29,29 @@ enum class CardField {
   MiddleInitial,
   Surname,
   ServiceCode,
+  // Every card's, worked out from the fields above.
+  AccountNumberMasked,
+  Last4,
+  CardKind,
+  // An ID card's (its tracks).
+  IdNumber,
+  DateOfBirth,
+  Age,
+  IdExpirationDate,
+  IdExpired,
+  State,
+  City,
+  Address,
+  PostalCode,
+  Sex,
+  MiddleName,
+  // An encrypting reader's, in hexadecimal.
+  Track1Encrypted,
+  Track2Encrypted,
+  Track3Encrypted,
+  KSN,
 };
-inline constexpr int kCardFields = 10;
+inline constexpr int kCardFields = 28;
 
 // The field's name as a template writes it, without the braces ("AccountNumber").
 const wchar_t* FieldName(CardField field);
@@ -42,12 +63,18 @@ struct TemplatePiece {
   CardField field = CardField::Card;  // for Field
 };
 
+// The kinds of card a rule takes, as bits: 1 << CardKind.
+inline constexpr unsigned kEveryKind = 7;
+
 struct TypingRule {
   bool type = true;
   KeysMode keys = KeysMode::Layout;
   unsigned delay_ms = 0;        // between one character's keys and the next
   unsigned enter_delay_ms = 0;  // more after each Enter
   std::optional<std::vector<TemplatePiece>> form;  // what is typed instead of the framed card
+  unsigned kinds = kEveryKind;    // the kinds of card typed into the program
+  bool mask = false;              // a payment card's number typed as its first six and last four
+  std::optional<unsigned> min_age;  // the age an ID card swiped into the program is checked for
 
   bool paced() const { return delay_ms > 0 || enter_delay_ms > 0; }
 };
@@ -83,6 +110,7 @@ const StoredRule* FindRule(const std::vector<StoredRule>& rules, const std::wstr
 // The card's own texts for a template, wiped when they go. Empty = the card does not have it.
 struct CardTexts {
   std::array<std::wstring, kCardFields> values;  // by CardField; Card is not used
+  std::optional<std::wstring> card_type;         // the control's CardType, where it reports one
   CardTexts() = default;
   CardTexts(const CardTexts&) = delete;
   CardTexts& operator=(const CardTexts&) = delete;

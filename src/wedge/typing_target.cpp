@@ -9,4 +9,14 @@ TypingVerdict JudgeTarget(const ForegroundTarget& target, std::optional<std::uin
   return TypingVerdict::Type;
 }
 
+std::wstring IdNotice(IdVerdict verdict, unsigned min_age) {
+  const std::wstring age = std::to_wstring(min_age);
+  switch (verdict) {
+    case IdVerdict::OldEnough: return L"ID: " + age + L" or over";
+    case IdVerdict::UnderAge: return L"ID: UNDER " + age;
+    case IdVerdict::Expired: break;
+  }
+  return L"ID: EXPIRED";
+}
+
 }  // namespace wedge

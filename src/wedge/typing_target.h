@@ -33,7 +33,14 @@ enum class TypingTrouble {
   WindowChanged,  // another window came in front before or while the card was typed
   PasteFailed,    // a pasted card, or the clipboard's earlier text, did not arrive whole
   NoTimer,        // Windows gave no timer to pace the card with
+  KindRefused,    // the rule takes other kinds of card ("what" names the kind)
 };
+
+// What an ID card swiped into a program that checks an age shows.
+enum class IdVerdict { OldEnough, UnderAge, Expired };
+
+// The notice's words, read at a glance ("ID: 21 or over"); never anything of the card.
+std::wstring IdNotice(IdVerdict verdict, unsigned min_age);
 
 // A short, unobtrusive signal that a swiped card was not typed, and what IT should hear of.
 class UserCue {
@@ -45,6 +52,9 @@ class UserCue {
                        const std::wstring& /*what*/) {}
   // The rule for the program in front read fine, or it has none: a wrong rule's notice goes.
   virtual void RuleReadFine() {}
+  // An ID card was swiped into a program whose rule checks `min_age`: the verdict, shown and
+  // sounded at once, whether or not the card is typed.
+  virtual void IdChecked(IdVerdict /*verdict*/, unsigned /*min_age*/) {}
 };
 
 }  // namespace wedge

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "wedge/aamva.h"
+#include "wedge/card_kind.h"
 #include "wedge/wipe.h"
 
 namespace wedge {
@@ -21,6 +23,48 @@ void AppendKeys(std::vector<KeyStroke>& keys, const std::vector<KeyStroke>& more
 
 bool MovesField(const KeyStroke& k) { return k.enter || k.ch == L'\t'; }
 
+// Sets a field of the card's texts, wiping what it held and the value given.
+void SetField(CardTexts& texts, CardField field, std::wstring value) {
+  Replace(texts[field], value);
+  Wipe(value);
+}
+
+// ... or empties it: the card does not have it.
+void SetField(CardTexts& texts, CardField field, const std::optional<std::wstring>& value) {
+  SetField(texts, field, value ? *value : std::wstring());
+}
+
+// Where `text` stands in `keys` as plain characters, from `from` on; keys.size() when nowhere.
+std::size_t FindText(const std::vector<KeyStroke>& keys, const std::wstring& text) {
+  if (text.empty() || text.size() > keys.size()) return keys.size();
+  for (std::size_t at = 0; at + text.size() <= keys.size(); ++at) {
+    std::size_t i = 0;
+    while (i < text.size() && !keys[at + i].enter && keys[at + i].modifiers == 0 &&
+           keys[at + i].ch == text[i]) {
+      ++i;
+    }
+    if (i == text.size()) return at;
+  }
+  return keys.size();
+}
+
+// A payment card as a rule with mask=yes has it typed: its number as the first six and last four
+// digits, its discretionary data as '*', in the framed tracks and in every field of it.
+void MaskCard(std::vector<KeyStroke>& keys, CardTexts& texts) {
+  const CardField tracks[] = {CardField::Track1, CardField::Track2, CardField::Track3};
+  for (int t = 0; t < 3; ++t) {
+    std::wstring& plain = texts[tracks[t]];
+    std::wstring masked = MaskBankTrack(t + 1, plain);
+    const std::size_t at = FindText(keys, plain);
+    for (std::size_t i = 0; at < keys.size() && i < masked.size(); ++i) keys[at + i].ch = masked[i];
+    Replace(plain, masked);
+    Wipe(masked);
+  }
+  std::wstring number = MaskAccountNumber(texts[CardField::AccountNumber]);
+  Replace(texts[CardField::AccountNumber], number);
+  Wipe(number);
+}
+
 }  // namespace
 
 struct Typist::Card {
@@ -31,6 +75,10 @@ struct Typist::Card {
   std::vector<KeyStroke> keys;
   CardTexts texts;
   bool whole = false;  // all its keys are in: it is typed in its turn
+  // Where rules are stored, from the moment it is whole: its program's rule and its kind.
+  const StoredRule* stored = nullptr;
+  RuleRead read;
+  CardKind kind = CardKind::Other;
   ~Card() { Wipe(keys); }
 };
 
@@ -126,11 +174,63 @@ void Typist::CardFields(CardId id, const CardTexts& texts) {
   Card* card = Gathering(id);
   if (!card || card->rules.empty()) return;  // without rules no template needs them
   for (int f = 0; f < kCardFields; ++f) Replace(card->texts.values[f], texts.values[f]);
+  card->texts.card_type = texts.card_type;
 }
 
 void Typist::EndCard(CardId id) {
-  if (Card* card = Gathering(id)) card->whole = true;
+  if (Card* card = Gathering(id)) {
+    card->whole = true;
+    Prepare(*card);
+  }
   TypeWaiting();
+}
+
+// The rule for the card's program, read once; the card's kind and the fields worked out from its
+// tracks on the day it was swiped; an ID card's verdict where the rule checks an age.
+void Typist::Prepare(Card& card) {
+  if (card.rules.empty()) return;
+  card.stored = FindRule(card.rules, card.program);
+  if (card.stored && card.stored->data) {
+    card.read = ParseTypingRule(*card.stored->data);
+  } else if (card.stored) {
+    card.read.fault = card.stored->fault.empty() ? L"the value is not a text (REG_SZ)" : card.stored->fault;
+  }
+  CardTexts& t = card.texts;
+  card.kind = KindOfCard(t.card_type, t[CardField::Track1], t[CardField::Track2]);
+  Replace(t[CardField::CardKind], CardKindName(card.kind));
+  if (card.kind != CardKind::Id) {
+    std::wstring number = t[CardField::AccountNumber].empty()
+                              ? AccountNumberOf(t[CardField::Track1], t[CardField::Track2])
+                              : t[CardField::AccountNumber];
+    SetField(t, CardField::AccountNumberMasked, MaskAccountNumber(number));
+    SetField(t, CardField::Last4, LastFourOf(number));
+    Wipe(number);
+    return;
+  }
+  const IdCard id(t[CardField::Track1], t[CardField::Track2], t[CardField::Track3]);
+  const CalendarDate today = clock_.Today();
+  const std::optional<int> age = id.AgeOn(today.year, today.month, today.day);
+  const std::optional<bool> expired = id.ExpiredOn(today.year, today.month, today.day);
+  SetField(t, CardField::IdNumber, id.id_number);
+  if (id.date_of_birth) SetField(t, CardField::DateOfBirth, DateText(*id.date_of_birth));
+  if (age) SetField(t, CardField::Age, std::to_wstring(*age));
+  SetField(t, CardField::IdExpirationDate, id.ExpiryText());
+  if (expired) SetField(t, CardField::IdExpired, std::wstring(*expired ? L"yes" : L"no"));
+  SetField(t, CardField::State, id.state);
+  SetField(t, CardField::City, id.city);
+  SetField(t, CardField::Address, id.address);
+  SetField(t, CardField::PostalCode, id.postal_code);
+  SetField(t, CardField::Sex, id.sex);
+  SetField(t, CardField::FirstName, id.first_name);
+  SetField(t, CardField::MiddleName, id.middle_name);
+  SetField(t, CardField::Surname, id.surname);
+  const std::optional<unsigned> min_age = card.read.rule ? card.read.rule->min_age : std::nullopt;
+  if (!min_age || !cue_) return;
+  // A card whose expiry or birth date cannot be read is not taken for a valid or an old enough one.
+  const IdVerdict verdict = expired.value_or(false)                  ? IdVerdict::Expired
+                            : age && *age >= static_cast<int>(*min_age) ? IdVerdict::OldEnough
+                                                                      : IdVerdict::UnderAge;
+  cue_->IdChecked(verdict, *min_age);
 }
 
 // The cards whose turn has come, in their order, until one is typed with pauses or pasted.
@@ -159,29 +259,26 @@ void Typist::Type(Card& card) {
     return;
   }
   if (!Allowed(card.window)) return;  // our own window, or one whose keys Windows would drop
-  if (card.rules.empty()) {
+  if (!card.stored) {
+    if (!card.rules.empty() && cue_) cue_->RuleReadFine();
     keys_.Inject(card.keys, false);  // a refused injection is ignored, as a failed call would be
     return;
   }
-  const StoredRule* stored = FindRule(card.rules, card.program);
-  if (!stored) {
-    if (cue_) cue_->RuleReadFine();
-    keys_.Inject(card.keys, false);
-    return;
-  }
-  RuleRead read;
-  if (stored->data) read = ParseTypingRule(*stored->data);
-  else read.fault = stored->fault.empty() ? L"the value is not a text (REG_SZ)" : stored->fault;
-  if (!read.rule) {
-    NotTyped(TypingTrouble::RuleWrong, stored->program, read.fault);
+  if (!card.read.rule) {
+    NotTyped(TypingTrouble::RuleWrong, card.stored->program, card.read.fault);
     return;
   }
   if (cue_) cue_->RuleReadFine();
-  const TypingRule& rule = *read.rule;
+  const TypingRule& rule = *card.read.rule;
   if (!rule.type) {
     if (cue_) cue_->CardNotTyped();  // the shop's intent: no entry in the log
     return;
   }
+  if (!(rule.kinds & (1u << static_cast<unsigned>(card.kind)))) {
+    NotTyped(TypingTrouble::KindRefused, NameOf(card), CardKindName(card.kind));
+    return;
+  }
+  if (rule.mask && card.kind == CardKind::Bank) MaskCard(card.keys, card.texts);
   const std::wstring program = NameOf(card);
   std::vector<KeyStroke> keys;
   if (rule.form) {

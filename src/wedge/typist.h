@@ -4,7 +4,9 @@
 // for the card. Cards are typed one after another, in the order they were swiped: each in its
 // turn, into its own window or nowhere, at once, key by key with pauses, or through the clipboard.
 // Whatever keeps a card from being typed is cued, and told to IT where it is not the shop's own
-// choice.
+// choice. Where rules are stored, a card's kind (payment, ID or the shop's own) and the fields
+// worked out from its tracks are known from its swipe on; an ID card swiped into a program that
+// checks an age gets its verdict at once.
 
 #include <deque>
 #include <functional>
@@ -66,6 +68,7 @@ class Typist final : public KeystrokeOutput, public TypingEvents {
   struct Pasting;
 
   Card* Gathering(CardId id);
+  void Prepare(Card& card);
   void TypeWaiting();
   void Type(Card& card);
   bool Allowed(WindowId window);

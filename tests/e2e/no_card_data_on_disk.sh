@@ -6,7 +6,8 @@
 # values.
 #   no_card_data_on_disk.sh PREFIX FIXTURES
 # PREFIX is the Wine prefix ($WINEPREFIX wins); FIXTURES the folder of the tests whose card
-# numbers (13 to 19 digits, 3 to 6 first, passing the Luhn check) are looked for.
+# numbers (13 to 19 digits, 3 to 6 first, passing the Luhn check) and ID cards' numbers (an ID
+# card's issuer number, 604425 or 636000 to 636062, and its own number) are looked for.
 set -uo pipefail
 prefix=${WINEPREFIX:-$1}
 fixtures=$2
@@ -21,7 +22,8 @@ mapfile -t numbers < <(grep -rohE '[0-9]+' "$fixtures" | awk '
     }
     return sum % 10 == 0
   }
-  length($0) >= 13 && length($0) <= 19 && /^[3-6]/ && luhn($0) && !seen[$0]++')
+  ((length($0) >= 13 && length($0) <= 19 && /^[3-6]/ && luhn($0)) ||
+   /^(604425|6360[0-5][0-9]|63606[0-2])[0-9][0-9][0-9][0-9]/) && !seen[$0]++')
 if [ ${#numbers[@]} -eq 0 ]; then
   echo "no card numbers found in $fixtures"
   exit 1

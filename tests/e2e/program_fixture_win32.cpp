@@ -272,6 +272,26 @@ std::wstring TrayTip(HWND icon_window) {
   return tip;
 }
 
+std::wstring ShownBalloon() {
+  std::wstring text;
+  WaitFor(
+      [&] {
+        for (HWND top : TopLevelWindows()) {
+          RECT r{};
+          if (ClassOf(top) != L"tooltips_class32" || !IsWindowVisible(top) ||
+              !(GetWindowLongW(top, GWL_STYLE) & TTS_BALLOON) || !GetWindowRect(top, &r)) {
+            continue;
+          }
+          text = TextOf(top);
+          type_target::Xdotool("mousemove " + At({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) + " click 1");
+          return !text.empty();
+        }
+        return false;
+      },
+      8000);
+  return text;
+}
+
 std::vector<HWND> TrayIconWindows() {
   // Wine 8 draws them in its X11 driver's stand-alone tray, later versions in explorer's.
   static const wchar_t* const kIconClasses[] = {L"__winex11_tray_icon", L"__wine_tray_icon"};

@@ -72,6 +72,9 @@ bool TrayIconShown(HWND owner);
 // The tip of a notification-area icon, read from the tip window that shows while the pointer
 // rests on the icon's window (see TrayIconWindows); empty when none showed.
 std::wstring TrayTip(HWND icon_window);
+// The text of a balloon that shows by the notification area (clicked away then, so that the next
+// one can show); empty when none showed within 8 s.
+std::wstring ShownBalloon();
 // The windows of the notification area's icons (Wine draws each in a window of its own).
 std::vector<HWND> TrayIconWindows();
 // The window of the icon a program added: the one icon window not among `icons_before`.

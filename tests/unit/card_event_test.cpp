@@ -148,8 +148,9 @@ TEST_F(CardEventTest, SentinelsAControlKeepsComeOffPastControlCharacters) {
 }
 
 // The reader may replace its data as soon as it is re-armed: every card, the first and one that
-// arrives while the first is being escaped, is read whole before its re-arm. The service code is
-// asked for only where typing rules may name it, and the control's own goes with its card.
+// arrives while the first is being escaped, is read whole before its re-arm. The service code,
+// the kind and the encryption are asked for only where typing rules may name them, and the
+// control's own service code goes with its card.
 TEST_F(CardEventTest, ReadsTheCardThenRearmsBeforeAnyEscapingOrTyping) {
   for (const bool rules : {false, true}) {
     SCOPED_TRACE(rules ? "with rules" : "without rules");
@@ -173,7 +174,10 @@ TEST_F(CardEventTest, ReadsTheCardThenRearmsBeforeAnyEscapingOrTyping) {
         DispId::FirstName,     DispId::MiddleInitial, DispId::Surname,
         DispId::ExpirationDate, DispId::AccountNumber, DispId::Track1Data,
         DispId::Track2Data,    DispId::Track3Data,    DispId::DataEventEnabled};
-    if (rules) one_card.insert(one_card.end() - 1, DispId::ServiceCode);
+    if (rules) {
+      one_card.insert(one_card.end() - 1, {DispId::ServiceCode, DispId::CardType,
+                                           DispId::CapDataEncryption, DispId::DataEncryptionAlgorithm});
+    }
     std::vector<DispId> two_cards = one_card;
     two_cards.insert(two_cards.end(), one_card.begin(), one_card.end());
     ASSERT_EQ(order, two_cards);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 
 #include "unit/fakes.h"
 
@@ -51,6 +52,22 @@ TEST(ReaderProperties, NarrowingKeepsCodesAndMarksTheUnstorable) {
   EXPECT_EQ(reader::NarrowCode(65536 + 101), reader::kUnreadableCode);
   EXPECT_EQ(reader::NarrowCode(-32769), reader::kUnreadableCode);
   EXPECT_EQ(reader::NarrowCode(std::nullopt), reader::kUnreadableCode);
+}
+
+// What is not what the conversion makes is no data at all, never other bytes.
+TEST(ReaderProperties, BinaryDataAsHexOrNothing) {
+  using reader::BinaryConversion;
+  const std::tuple<std::wstring, BinaryConversion, std::optional<std::wstring>> rows[] = {
+      {std::wstring(L"\x00\xFF", 2), BinaryConversion::None, L"00FF"},
+      {L"\x100", BinaryConversion::None, std::nullopt},
+      {L"0?9:", BinaryConversion::Nibble, L"0F9A"},
+      {L"0@", BinaryConversion::Nibble, std::nullopt},
+      {L"0", BinaryConversion::Nibble, std::nullopt},
+      {L"255000", BinaryConversion::Decimal, L"FF00"},
+      {L"256", BinaryConversion::Decimal, std::nullopt},
+      {L"25", BinaryConversion::Decimal, std::nullopt},
+  };
+  for (const auto& [text, conversion, hex] : rows) EXPECT_EQ(reader::BinaryAsHex(text, conversion), hex);
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ struct Desk : wedge::KeyInjector, wedge::Timer, wedge::Clock, wedge::Clipboard, 
   void Stop() override { timer.reset(); }
   void Fine(bool on) override { Note(on ? L"fine" : L"coarse"); }
   double NowMs() override { return now; }
+  wedge::CalendarDate Today() override { return {2026, 12, 10}; }
   void Sleep(unsigned ms) override { now += ms; }
   // Clipboard
   Outcome Keep(std::optional<std::wstring>& text) override {
@@ -86,6 +87,9 @@ struct Desk : wedge::KeyInjector, wedge::Timer, wedge::Clock, wedge::Clipboard, 
   }
   // UserCue
   void CardNotTyped() override { Note(L"!"); }
+  void IdChecked(wedge::IdVerdict verdict, unsigned min_age) override {
+    Note(wedge::IdNotice(verdict, min_age));
+  }
   void Trouble(wedge::TypingTrouble t, const std::wstring&, const std::wstring&) override {
     const int ids[] = {1010, 1011, 1012, 1013, 1012};
     Note(L"#" + std::to_wstring(ids[static_cast<int>(t)]));
@@ -109,7 +113,7 @@ class TypistTable : public ::testing::TestWithParam<Case> {
   // "t" the timer runs out, "W" it runs out again and again for 3 s, "T" the till asks for the
   // offered text, "O" another program does, "H" / "h" another program holds the clipboard open
   // and lets it go, "C" another program puts its own data on it, "N" the next timer cannot be
-  // had, "X" the program ends.
+  // had, "I" an ID card of unknown age swiped, "X" the program ends.
   void Run(const char* script) {
     std::vector<wedge::Typist::CardId> open;
     const std::wstring texts[] = {L"ab~", L"cd~", L"ef~"};
@@ -147,6 +151,15 @@ class TypistTable : public ::testing::TestWithParam<Case> {
           typist.ClipboardTaken();
           break;
         case 'N': desk.no_timer = true; break;
+        case 'I': {  // an ID card whose birth date is no calendar date (month 13)
+          const wedge::Typist::CardId card = typist.CardSwiped();
+          typist.SendKeys(card, L"x");
+          wedge::CardTexts texts;
+          texts[wedge::CardField::Track2] = L"636014123=491219901315=";
+          typist.CardFields(card, texts);
+          typist.EndCard(card);
+          break;
+        }
         case 'X':
           ending.Begin();
           typist.Stop();
@@ -201,7 +214,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AnotherProgramsDataStays", kPaste, "StC", L"offer 1:^v ! #1013", L"another's"},
         Case{"PasteWithoutATimer", kPaste, "NS", L"offer back ! #1013"},
         Case{"EndWhilePasting", kPaste, "StTX", L"offer 1:^v give:ab back ! #1013"},
-        Case{"EndWhileHeldWaits1sAtMost", kPaste, "StTHX", L"offer 1:^v give:ab ! #1013", L"(offer)"}),
+        Case{"EndWhileHeldWaits1sAtMost", kPaste, "StTHX", L"offer 1:^v give:ab ! #1013", L"(offer)"},
+        // An age that cannot be read is no age at all.
+        Case{"IdOfUnknownAgeIsNotOldEnough", {{L"*", L"type=no; min-age=21"}}, "I", L"ID: UNDER 21 !"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace
