@@ -80,10 +80,43 @@ std::optional<KeyRules> ReadKey(HKEY root, const std::wstring& path) {
   return unreadable;
 }
 
+std::wstring UserKeyPath() { return std::wstring(kSettingsRoot) + kAppKey + kTargets; }
+std::wstring PolicyKeyPath() { return std::wstring(kPolicyKeyPath) + kTargets; }
+
 }  // namespace
 
+bool TypingRulesByPolicy() {
+  return ReadKey(HKEY_LOCAL_MACHINE, PolicyKeyPath()) || ReadKey(HKEY_CURRENT_USER, PolicyKeyPath());
+}
+
+std::vector<wedge::StoredRule> ReadUserTypingRules() {
+  std::optional<KeyRules> own = ReadKey(HKEY_CURRENT_USER, UserKeyPath());
+  if (!own) return {};
+  if (own->unreadable) return Unreadable();
+  return std::move(own->rules);
+}
+
+bool WriteUserTypingRule(const std::wstring& program, const std::wstring& data) {
+  platform::UniqueKey key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, UserKeyPath().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      key.put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  // The size counts the terminating NUL.
+  return RegSetValueExW(key.get(), program.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool RemoveUserTypingRule(const std::wstring& program) {
+  platform::UniqueKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, UserKeyPath().c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  return RegDeleteValueW(key.get(), program.c_str()) == ERROR_SUCCESS;
+}
+
 std::vector<wedge::StoredRule> ReadTypingRules() {
-  const std::wstring policy = std::wstring(kPolicyKeyPath) + kTargets;
+  const std::wstring policy = PolicyKeyPath();
   std::optional<KeyRules> machine = ReadKey(HKEY_LOCAL_MACHINE, policy);
   std::optional<KeyRules> user = ReadKey(HKEY_CURRENT_USER, policy);
   if (machine || user) {
@@ -102,10 +135,7 @@ std::vector<wedge::StoredRule> ReadTypingRules() {
     }
     return rules;
   }
-  std::optional<KeyRules> own = ReadKey(HKEY_CURRENT_USER, std::wstring(kSettingsRoot) + kAppKey + kTargets);
-  if (!own) return {};
-  if (own->unreadable) return Unreadable();
-  return std::move(own->rules);
+  return ReadUserTypingRules();
 }
 
 }  // namespace settings

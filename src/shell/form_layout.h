@@ -58,6 +58,7 @@ inline const ControlDesign& Design(Ctl id) { return kControls[static_cast<int>(i
 
 // The popup menu mnuPOPUP, opened from the tray icon.
 inline constexpr wchar_t kMenuSettings[] = L"Settings";
+inline constexpr wchar_t kMenuRules[] = L"Typing rules...";
 inline constexpr wchar_t kMenuReconnect[] = L"Reconnect card reader";
 inline constexpr wchar_t kMenuExit[] = L"Exit";
 

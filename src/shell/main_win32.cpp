@@ -29,6 +29,7 @@
 #include "shell/health_notice.h"
 #include "shell/reader_owner.h"
 #include "shell/restart.h"
+#include "shell/rules_window.h"
 #include "shell/settings_window.h"
 #include "shell/single_instance.h"
 #include "shell/tray_icon.h"
@@ -97,6 +98,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       if (window_.hwnd() && IsDialogMessageW(window_.hwnd(), &msg)) continue;
+      if (rules_window_.hwnd() && IsDialogMessageW(rules_window_.hwnd(), &msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
@@ -200,6 +202,9 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
 
   // WindowOwner
   void mnuSettings_Click() override { window_.Show(); }
+  void mnuRules_Click() override {
+    if (!ending_.begun()) rules_window_.Show();
+  }
   void mnuExit_Click() override { ExitApp(); }
   void mnuReconnect_Click() override {
     if (!ending_.begun() && lifecycle_.loaded()) reader_.Reconnect();
@@ -213,6 +218,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   void Form_Unload(std::int16_t) override {
     ending_.Begin();
     typist_.Stop();  // a card being typed stops here, what waits is wiped, the clipboard given back
+    rules_window_.Close();
     if (window_.hwnd()) KillTimer(window_.hwnd(), kQuietTimer);
     devices_.reset();
     lifecycle_.Form_Unload();
@@ -279,6 +285,7 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
     const unsigned chosen =
         ShowTrayMenu(window_.hwnd(), window_.PopupMenu(), SettingsWindow::kCmdSettings);
     if (chosen == SettingsWindow::kCmdSettings) mnuSettings_Click();
+    if (chosen == SettingsWindow::kCmdRules) mnuRules_Click();
     if (chosen == SettingsWindow::kCmdReconnect) mnuReconnect_Click();
     if (chosen == SettingsWindow::kCmdExit) mnuExit_Click();
   }
@@ -307,6 +314,15 @@ class WedgeApp final : public LifecycleSteps, public WindowOwner, public ReaderH
   platform::OleApartment ole_;  // left after the reader is gone
   ReaderOwner reader_;
   std::unique_ptr<DeviceNotifications> devices_;
+  // How the settings window frames a card now, for the typing rules' previews.
+  RulesWindow rules_window_{[this] {
+    Framing f;
+    for (int t = 0; t < 3; ++t) f.tracks[t] = model_.Value(optTrkFix(t)) == 1;
+    f.sentinels = model_.Value(Ctl::optSentinel0) != 0;
+    f.enter_per_track = model_.Value(Ctl::optCR0) != 0;
+    f.enter_per_card = model_.Value(Ctl::optCR2) != 0;
+    return f;
+  }};
   HealthNotices notices_;
   // An update's restart manager closes the program and starts it again with these arguments;
   // not after a hang, nor after a reboot, where the log-on entry starts it. After a crash it is

@@ -20,6 +20,7 @@ class WindowOwner {
   virtual void mnuSettings_Click() {}  // "Settings" chosen
   virtual void mnuExit_Click() {}      // "Exit" chosen
   virtual void mnuReconnect_Click() {}  // "Reconnect card reader" chosen
+  virtual void mnuRules_Click() {}      // "Typing rules..." chosen
   // The unload goes ahead (UnloadMode as for Unload); the window is destroyed afterwards.
   virtual void Form_Unload(std::int16_t /*UnloadMode*/) {}
   virtual void WindowHidden() {}  // a rule hid the window
@@ -38,6 +39,7 @@ class SettingsWindow : public FormView {
   static constexpr unsigned kCmdSettings = 40001;
   static constexpr unsigned kCmdExit = 40002;
   static constexpr unsigned kCmdReconnect = 40003;
+  static constexpr unsigned kCmdRules = 40004;
 
   // `owner` (optional) hears the window's events and must outlive it.
   explicit SettingsWindow(FormModel& model, WindowOwner* owner = nullptr);
@@ -69,7 +71,8 @@ class SettingsWindow : public FormView {
   HWND hwnd() const;
   // The window of a control; nullptr before Create.
   HWND ControlWindow(Ctl id) const;
-  // mnuPOPUP: "Settings" (the default item), a separator, "Reconnect card reader", "Exit".
+  // mnuPOPUP: "Settings" (the default item), "Typing rules...", a separator, "Reconnect card
+  // reader", "Exit".
   HMENU PopupMenu() const;
   // The small icon at the window's DPI, for the notification area (greyed: the card reader is
   // not ready); the caption shows it and the big one. Made anew when the DPI changes.

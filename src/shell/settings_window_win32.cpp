@@ -195,6 +195,7 @@ struct SettingsWindow::Impl {
       if (id == kCmdSettings && owner) owner->mnuSettings_Click();
       if (id == kCmdExit && owner) owner->mnuExit_Click();
       if (id == kCmdReconnect && owner) owner->mnuReconnect_Click();
+      if (id == kCmdRules && owner) owner->mnuRules_Click();
       return;
     }
     const int index = id - kFirstControlId;
@@ -390,6 +391,7 @@ struct SettingsWindow::Impl {
   void CreatePopup() {
     popup.reset(CreatePopupMenu());
     AppendMenuW(popup.get(), MF_STRING, kCmdSettings, kMenuSettings);
+    AppendMenuW(popup.get(), MF_STRING, kCmdRules, kMenuRules);
     AppendMenuW(popup.get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuW(popup.get(), MF_STRING, kCmdReconnect, kMenuReconnect);
     AppendMenuW(popup.get(), MF_STRING, kCmdExit, kMenuExit);

@@ -15,6 +15,9 @@ namespace wedge {
 // Caps Lock and the modifier keys held down now.
 KeyboardState CurrentKeyboardState();
 
+// The file name of the program that owns `window` ("wfica32.exe"); empty when it cannot be read.
+std::wstring ProgramFileOf(WindowId window);
+
 class SendInputKeys final : public KeyInjector {
  public:
   SendInputKeys();

@@ -233,6 +233,8 @@ std::uint32_t SendInputKeys::ProcessOf(WindowId window) {
 
 std::wstring SendInputKeys::ProgramOf(WindowId window) { return ProgramOfWindow(AsWindow(window)); }
 
+std::wstring ProgramFileOf(WindowId window) { return ProgramOfWindow(AsWindow(window)); }
+
 TypingVerdict SendInputKeys::Judge(WindowId window) {
   static const std::optional<std::uint32_t> own_integrity = [] {
     platform::UniqueHandle token;

@@ -517,4 +517,40 @@ HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_befor
   return menu;
 }
 
+ProgramCopies::ProgramCopies() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  dir_ = std::wstring(temp) + L"zan-rules-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+  CreateDirectoryW(dir_.c_str(), nullptr);
+}
+
+ProgramCopies::~ProgramCopies() {
+  for (const std::wstring& name : names_) DeleteFileW((dir_ + name).c_str());
+  RemoveDirectoryW(dir_.c_str());
+}
+
+std::wstring ProgramCopies::Of(const std::wstring& name) {
+  if (CopyFileW(TypeTargetExe().c_str(), (dir_ + name).c_str(), TRUE)) names_.push_back(name);
+  return dir_ + name;
+}
+
+void PressKeys(const std::vector<WORD>& keys, bool alt) {
+  std::vector<INPUT> input;
+  auto key = [&](WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    input.push_back(in);
+  };
+  if (alt) key(VK_MENU, false);
+  for (WORD vk : keys) {
+    key(vk, false);
+    key(vk, true);
+  }
+  if (alt) key(VK_MENU, true);
+  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 }  // namespace e2e

@@ -80,6 +80,10 @@ std::vector<HWND> TrayIconWindows();
 // The window of the icon a program added: the one icon window not among `icons_before`.
 HWND AddedIcon(const std::vector<HWND>& icons_before);
 
+// Presses and releases keys (virtual-key codes), as the keyboard does, for the window that has the
+// keyboard; with `alt`, Alt is held down for them.
+void PressKeys(const std::vector<WORD>& keys, bool alt = false);
+
 // Runs msr-swipe with `args`; its exit code (0: the card was taken), -1 when it did not run.
 int Swipe(const std::wstring& args);
 
@@ -127,6 +131,22 @@ std::string At(POINT p);
 // Presses and releases the right button over the program's icon, at the display, and returns
 // the menu that opened.
 HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_before);
+
+// Copies of the typing target under the file names of other programs, in a folder of their own
+// that goes with them.
+class ProgramCopies {
+ public:
+  ProgramCopies();
+  ~ProgramCopies();
+  ProgramCopies(const ProgramCopies&) = delete;
+  ProgramCopies& operator=(const ProgramCopies&) = delete;
+  // The path of the copy named `name`, made on first use.
+  std::wstring Of(const std::wstring& name);
+
+ private:
+  std::wstring dir_;
+  std::vector<std::wstring> names_;
+};
 
 // The steps every test of the program shares.
 class ProgramTest : public ::testing::Test {

@@ -18,6 +18,7 @@ using e2e::At;
 using e2e::Centre;
 using e2e::OpenMenu;
 using e2e::Program;
+using e2e::PressKeys;
 using e2e::ProgramTest;
 using e2e::RightClickIcon;
 using e2e::Settings;
@@ -31,22 +32,6 @@ StoredSettings SavedFrom(const StoredSettings& stored) {
   StoredSettings saved;
   for (std::size_t i = 0; i < stored.size(); ++i) saved[i] = stored[i] ? stored[i] : defaults[i];
   return saved;
-}
-
-// Presses and releases keys, as the keyboard does, for the window that has the keyboard.
-void PressKeys(const std::vector<WORD>& keys) {
-  std::vector<INPUT> input;
-  for (WORD key : keys) {
-    INPUT down{};
-    down.type = INPUT_KEYBOARD;
-    down.ki.wVk = key;
-    down.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    INPUT up = down;
-    up.ki.dwFlags = KEYEVENTF_KEYUP;
-    input.push_back(down);
-    input.push_back(up);
-  }
-  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
 class ProgramLifecycle : public ProgramTest {

@@ -111,30 +111,6 @@ std::wstring ClipboardText() {
   return text;
 }
 
-// Copies of the typing target under the file names of other programs, in a folder of their own
-// that goes with them.
-class ProgramCopies {
- public:
-  ProgramCopies() { CreateDirectoryW(dir_.c_str(), nullptr); }
-  ~ProgramCopies() {
-    for (const std::wstring& name : names_) DeleteFileW((dir_ + name).c_str());
-    RemoveDirectoryW(dir_.c_str());
-  }
-  // The path of the copy named `name`, made on first use.
-  std::wstring Of(const std::wstring& name) {
-    if (CopyFileW(e2e::TypeTargetExe().c_str(), (dir_ + name).c_str(), TRUE)) names_.push_back(name);
-    return dir_ + name;
-  }
-
- private:
-  std::wstring dir_ = [] {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"zan-rules-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-  }();
-  std::vector<std::wstring> names_;
-};
-
 class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInterface<RuleCase> {
  protected:
   void TearDown() override {
@@ -143,7 +119,7 @@ class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInter
     e2e::CardTypingTest::TearDown();
   }
 
-  ProgramCopies copies;
+  e2e::ProgramCopies copies;
   std::vector<std::unique_ptr<type_target::Target>> targets;
 };
 
@@ -240,7 +216,7 @@ class PastedCards : public e2e::CardTypingTest {
   const std::wstring card = e2e::ExpectedText(kSettings, kCard);
   const std::wstring earlier = L"copied before the card";
   std::vector<HWND> icons_before;
-  ProgramCopies copies;
+  e2e::ProgramCopies copies;
   type_target::Target till, tool;
 };
 

@@ -537,14 +537,16 @@ TEST_F(SettingsWindowTest, SentinelButtonsCarryTheirToolTips) {
 TEST_F(SettingsWindowTest, PopupMenuAndIcons) {
   HMENU menu = window.PopupMenu();
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(GetMenuItemCount(menu), 4);
+  ASSERT_EQ(GetMenuItemCount(menu), 5);
   wchar_t text[32];
   GetMenuStringW(menu, 0, text, 32, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Settings");
-  EXPECT_EQ(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
-  GetMenuStringW(menu, 2, text, 32, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"Reconnect card reader");
+  GetMenuStringW(menu, 1, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Typing rules...");
+  EXPECT_EQ(GetMenuState(menu, 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
   GetMenuStringW(menu, 3, text, 32, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Reconnect card reader");
+  GetMenuStringW(menu, 4, text, 32, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Exit");
   EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), shell::SettingsWindow::kCmdSettings);
 
