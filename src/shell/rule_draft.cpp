@@ -12,34 +12,20 @@ namespace {
 // The kinds as the window names them, in the order of the rule's bits.
 constexpr const wchar_t* kKindWords[] = {L"payment", L"ID", L"the shop's own"};
 
-std::wstring Trim(const std::wstring& s) {
-  const std::size_t first = s.find_first_not_of(L" \t");
-  if (first == std::wstring::npos) return {};
-  return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
+std::wstring Joined(const std::vector<std::wstring>& parts, const wchar_t* separator) {
+  std::wstring text;
+  for (const std::wstring& part : parts) text += (text.empty() ? L"" : separator) + part;
+  return text;
 }
 
-// The template as written in a rule's data: the value of its "template" item.
-std::wstring TemplateText(const std::wstring& data) {
-  for (std::size_t start = 0; start <= data.size();) {
-    std::size_t end = data.find(L';', start);
-    if (end == std::wstring::npos) end = data.size();
-    const std::wstring item = data.substr(start, end - start);
-    start = end + 1;
-    const std::size_t eq = item.find(L'=');
-    if (eq == std::wstring::npos) continue;
-    const std::wstring name = Trim(item.substr(0, eq));
-    if (name.size() == 8 && wedge::SameProgram(name, L"template")) return Trim(item.substr(eq + 1));
-  }
-  return {};
-}
-
-std::wstring KindList(unsigned kinds) {
-  std::wstring words;
+// The kinds a rule's bits hold, in their order: as a rule names them, or in the window's words.
+std::vector<std::wstring> Kinds(unsigned kinds, bool words) {
+  std::vector<std::wstring> names;
   for (unsigned k = 0; k < 3; ++k) {
     if (!(kinds & (1u << k))) continue;
-    words += (words.empty() ? L"" : L", ") + std::wstring(kKindWords[k]);
+    names.push_back(words ? kKindWords[k] : wedge::CardKindName(static_cast<wedge::CardKind>(k)));
   }
-  return words;
+  return names;
 }
 
 // Seconds with one decimal ("2.4").
@@ -87,7 +73,7 @@ std::optional<RuleDraft> DraftOf(const wedge::StoredRule& stored, std::wstring& 
   draft.kinds = read.rule->kinds;
   draft.mask = read.rule->mask;
   draft.min_age = read.rule->min_age;
-  if (read.rule->form) draft.form = TemplateText(*stored.data);
+  draft.form = read.rule->form_text;
   return draft;
 }
 
@@ -98,21 +84,11 @@ std::wstring TextOf(const RuleDraft& d) {
   if (d.keys == wedge::KeysMode::Paste) items.push_back(L"keys=paste");
   if (d.delay_ms) items.push_back(L"delay=" + std::to_wstring(d.delay_ms));
   if (d.enter_delay_ms) items.push_back(L"enter-delay=" + std::to_wstring(d.enter_delay_ms));
-  if (d.kinds != wedge::kEveryKind) {
-    std::wstring kinds;
-    for (unsigned k = 0; k < 3; ++k) {
-      if (d.kinds & (1u << k)) {
-        kinds += (kinds.empty() ? L"" : L",") + std::wstring(wedge::CardKindName(static_cast<wedge::CardKind>(k)));
-      }
-    }
-    items.push_back(L"cards=" + kinds);
-  }
+  if (d.kinds != wedge::kEveryKind) items.push_back(L"cards=" + Joined(Kinds(d.kinds, false), L","));
   if (d.mask) items.push_back(L"mask=yes");
   if (d.min_age) items.push_back(L"min-age=" + std::to_wstring(*d.min_age));
   if (!d.form.empty()) items.push_back(L"template=" + d.form);
-  std::wstring text;
-  for (const std::wstring& item : items) text += (text.empty() ? L"" : L"; ") + item;
-  return text;
+  return Joined(items, L"; ");
 }
 
 std::wstring ProgramLabel(const std::wstring& program) {
@@ -130,15 +106,12 @@ std::wstring Describe(const wedge::StoredRule& stored) {
   if (d->delay_ms) words.push_back(std::to_wstring(d->delay_ms) + L" ms between keys");
   if (d->enter_delay_ms) words.push_back(std::to_wstring(d->enter_delay_ms) + L" ms after Enter");
   if (d->kinds != wedge::kEveryKind) {
-    words.push_back(d->kinds ? L"only " + KindList(d->kinds) + L" cards" : L"no card");
+    words.push_back(d->kinds ? L"only " + Joined(Kinds(d->kinds, true), L", ") + L" cards" : L"no card");
   }
   if (d->mask) words.push_back(L"payment card numbers masked");
   if (d->min_age) words.push_back(L"ID cards checked for age " + std::to_wstring(*d->min_age));
   if (!d->form.empty()) words.push_back(L"template: " + d->form);
-  if (words.empty()) return L"typed as without a rule";
-  std::wstring text;
-  for (const std::wstring& w : words) text += (text.empty() ? L"" : L", ") + w;
-  return text;
+  return words.empty() ? L"typed as without a rule" : Joined(words, L", ");
 }
 
 Preview PreviewOf(const RuleDraft& draft, const Framing& framing) {

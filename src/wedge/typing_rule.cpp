@@ -218,6 +218,7 @@ RuleRead ParseTypingRule(const std::wstring& data) {
       // reader that does not work.
       if (value.empty()) read.fault = L"template is empty";
       else rule.form = ParseTemplate(value, read.fault);
+      rule.form_text = value;
     } else {
       read.fault = L"unknown setting \"" + name + L"\"";
     }

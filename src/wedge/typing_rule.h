@@ -72,6 +72,7 @@ struct TypingRule {
   unsigned delay_ms = 0;        // between one character's keys and the next
   unsigned enter_delay_ms = 0;  // more after each Enter
   std::optional<std::vector<TemplatePiece>> form;  // what is typed instead of the framed card
+  std::wstring form_text;                          // the template as written, for editing it
   unsigned kinds = kEveryKind;    // the kinds of card typed into the program
   bool mask = false;              // a payment card's number typed as its first six and last four
   std::optional<unsigned> min_age;  // the age an ID card swiped into the program is checked for
