@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <string_view>
 
+#include "wedge/digits.h"
 #include "wedge/wipe.h"
 
 namespace wedge {
 namespace {
 
 using View = std::wstring_view;
-
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -28,11 +27,6 @@ bool Before(const CalendarDate& a, const CalendarDate& b) {
   if (a.year != b.year) return a.year < b.year;
   if (a.month != b.month) return a.month < b.month;
   return a.day < b.day;
-}
-
-bool DigitsAt(View s, std::size_t from, std::size_t count) {
-  if (from > s.size() || s.size() - from < count) return false;
-  return std::all_of(s.begin() + from, s.begin() + from + count, IsDigit);
 }
 
 // The number that `count` (at most 4) digits at `from` write, or -1 when they are not all there.

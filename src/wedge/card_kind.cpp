@@ -1,19 +1,11 @@
 #include "wedge/card_kind.h"
 
+#include "wedge/digits.h"
+
 namespace wedge {
 namespace {
 
 constexpr std::size_t kNone = std::wstring_view::npos;
-
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-bool DigitsAt(std::wstring_view s, std::size_t from, std::size_t count) {
-  if (from > s.size() || s.size() - from < count) return false;
-  for (std::size_t i = from; i < from + count; ++i) {
-    if (!IsDigit(s[i])) return false;
-  }
-  return true;
-}
 
 // The issuer numbers of North American driver's licences and ID cards.
 bool StartsWithIdIssuer(std::wstring_view track2) {
@@ -72,6 +64,21 @@ void MaskTail(std::wstring& s, std::size_t from, wchar_t separator, bool dates) 
   }
 }
 
+// True when `digits` is one or more decimal digits whose Luhn sum is a multiple of 10.
+bool PassesLuhn(std::wstring_view digits) {
+  if (digits.empty()) return false;
+  unsigned sum = 0;
+  bool twice = false;
+  for (std::size_t i = digits.size(); i-- > 0;) {
+    if (!IsDigit(digits[i])) return false;
+    unsigned d = static_cast<unsigned>(digits[i] - L'0');
+    if (twice) d = d * 2 > 9 ? d * 2 - 9 : d * 2;
+    sum += d;
+    twice = !twice;
+  }
+  return sum % 10 == 0;
+}
+
 // The kind the tracks show.
 CardKind KindOfTracks(const std::wstring& track1, const std::wstring& track2) {
   // First: an ID card's number with its issuer number may pass the Luhn check by chance.
@@ -110,20 +117,6 @@ CardKind KindOfCard(const std::optional<std::wstring>& card_type, const std::wst
   const CardKind tracks = KindOfTracks(track1, track2);
   if (tracks == CardKind::Bank || !card_type || card_type->empty()) return tracks;
   return CardKind::Other;
-}
-
-bool PassesLuhn(std::wstring_view digits) {
-  if (digits.empty()) return false;
-  unsigned sum = 0;
-  bool twice = false;
-  for (std::size_t i = digits.size(); i-- > 0;) {
-    if (!IsDigit(digits[i])) return false;
-    unsigned d = static_cast<unsigned>(digits[i] - L'0');
-    if (twice) d = d * 2 > 9 ? d * 2 - 9 : d * 2;
-    sum += d;
-    twice = !twice;
-  }
-  return sum % 10 == 0;
 }
 
 std::wstring AccountNumberOf(const std::wstring& track1, const std::wstring& track2) {

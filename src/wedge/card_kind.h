@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace wedge {
 
@@ -16,9 +15,6 @@ const wchar_t* CardKindName(CardKind kind);
 // The kind from the control's UPOS CardType ("BANK", "AAMVA") when it reports one, else tracks.
 CardKind KindOfCard(const std::optional<std::wstring>& card_type, const std::wstring& track1,
                     const std::wstring& track2);
-
-// True when `digits` is one or more decimal digits whose Luhn sum is a multiple of 10.
-bool PassesLuhn(std::wstring_view digits);
 
 // Track 2's 1 to 19 digits before '=', else the digits of track 1 in format B; else empty.
 std::wstring AccountNumberOf(const std::wstring& track1, const std::wstring& track2);
