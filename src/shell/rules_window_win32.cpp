@@ -10,6 +10,7 @@
 #include "settings/typing_rules.h"
 #include "shell/dialog_template_win32.h"
 #include "shell/rules_window.h"
+#include "shell/window_text_win32.h"
 #include "wedge/send_input_keys.h"
 
 namespace shell {
@@ -93,12 +94,6 @@ std::vector<DialogItem> RuleItems() {
   };
 }
 
-std::wstring TextOf(HWND control) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
-  return text;
-}
-
 void AddColumn(HWND list, int index, const wchar_t* title, int width) {
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -159,7 +154,7 @@ BOOL CALLBACK AddOpenWindow(HWND window, LPARAM param) {
     return TRUE;
   }
   OpenWindow open;
-  open.title = TextOf(window);
+  open.title = WindowText(window);
   open.program = wedge::ProgramFileOf(reinterpret_cast<UINT_PTR>(window));
   if (open.title.empty() || open.program.empty()) return TRUE;
   for (const OpenWindow& other : list) {
@@ -301,7 +296,7 @@ class RuleDialog {
   std::wstring Program() const {
     if (editing_) return editing_->program;
     if (Checked(kEvery)) return L"*";
-    if (Checked(kByName)) return TextOf(Item(kFileName));
+    if (Checked(kByName)) return WindowText(Item(kFileName));
     const int row = SelectedRow(Item(kWindows));
     return row >= 0 && row < static_cast<int>(open_.size()) ? open_[static_cast<std::size_t>(row)].program
                                                               : std::wstring();
@@ -319,7 +314,7 @@ class RuleDialog {
     d.kinds = (Checked(kBank) ? 1u : 0u) | (Checked(kId) ? 2u : 0u) | (Checked(kOwn) ? 4u : 0u);
     d.mask = Checked(kMask);
     if (Checked(kAge)) d.min_age = NumberIn(dialog_, kMinAge);
-    d.form = TextOf(Item(kTemplate));
+    d.form = WindowText(Item(kTemplate));
     return d;
   }
 

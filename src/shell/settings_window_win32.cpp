@@ -13,6 +13,7 @@
 #include "shell/settings_keys_win32.h"
 #include "shell/settings_layout_win32.h"
 #include "shell/settings_window.h"
+#include "shell/window_text_win32.h"
 
 namespace shell {
 namespace {
@@ -212,7 +213,7 @@ struct SettingsWindow::Impl {
       if (keys.MovingFocus()) return;
       model.UserClick(ctl);
     } else if (code == EN_CHANGE && !syncing) {
-      model.TextEdited(ctl, TextOf(from));
+      model.TextEdited(ctl, WindowText(from));
     }
   }
 
@@ -233,13 +234,6 @@ struct SettingsWindow::Impl {
     const SIZE outer = ClientToOuter();
     SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-
-  static std::wstring TextOf(HWND control) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(control, &text[0],
-                                                        static_cast<int>(text.size()))));
-    return text;
   }
 
   int Px(int twips) const { return MulDiv(twips, static_cast<int>(dpi), 1440); }
@@ -415,7 +409,7 @@ struct SettingsWindow::Impl {
       // a box nobody sees should neither cost an edit control's work nor keep track data where
       // another process can read it. The model keeps the text; showing the box puts it back.
       if (model.Visible(id)) {
-        if (TextOf(control) != model.Text(id)) SetWindowTextW(control, model.Text(id).c_str());
+        if (WindowText(control) != model.Text(id)) SetWindowTextW(control, model.Text(id).c_str());
       } else if (GetWindowTextLengthW(control) != 0) {
         SetWindowTextW(control, L"");
       }
