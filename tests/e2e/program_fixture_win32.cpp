@@ -62,17 +62,6 @@ void DeleteValue(const wchar_t* subkey, const wchar_t* name) {
   RegCloseKey(key);
 }
 
-std::wstring TempFile(const wchar_t* suffix) {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  // With the start time: Wine hands a finished test's process ID on to later tests.
-  static int serial = 0;
-  static const ULONGLONG started = GetTickCount64();
-  return std::wstring(dir) + L"zan-e2e-" + std::to_wstring(sizeof(void*) * 8) + L"-" +
-         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(started) + L"-" +
-         std::to_wstring(++serial) + suffix;
-}
-
 bool WriteFileText(const std::wstring& path, const std::string& text) {
   HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
@@ -159,6 +148,17 @@ std::vector<HWND> TopLevelWindows() {
 }
 
 }  // namespace
+
+std::wstring TempFile(const wchar_t* suffix) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  // With the start time: Wine hands a finished test's process ID on to later tests.
+  static int serial = 0;
+  static const ULONGLONG started = GetTickCount64();
+  return std::wstring(dir) + L"zan-e2e-" + std::to_wstring(sizeof(void*) * 8) + L"-" +
+         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(started) + L"-" +
+         std::to_wstring(++serial) + suffix;
+}
 
 std::string Narrow(const std::wstring& s) {
   std::string out;
@@ -451,11 +451,23 @@ void ProgramTest::SetReaderControlPolicy(const wchar_t* prog_id) {
   else DeleteValue(kPolicyKey, L"ReaderControl");
 }
 
-void ProgramTest::SetTypingRules(const TypingRules& user, const TypingRules& policy) {
+void ProgramTest::SetTypingRules(const TypingRules& user, const TypingRules& policy, const TypingRules& machine) {
   for (const auto& [subkey, rules] : {std::pair{kUserRulesKey, &user}, std::pair{kPolicyRulesKey, &policy}}) {
     RegDeleteKeyW(HKEY_CURRENT_USER, subkey);
     for (const auto& [name, data] : *rules) WriteText(subkey, name.c_str(), data);
   }
+  // The computer's, in the registry's 64-bit view, where Group Policy writes it.
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kPolicyRulesKey, KEY_WOW64_64KEY, 0);
+  HKEY key;
+  if (machine.empty() || RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyRulesKey, 0, nullptr, 0,
+                                         KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr)) {
+    return;
+  }
+  for (const auto& [name, data] : machine) {
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  }
+  RegCloseKey(key);
 }
 
 void ProgramTest::ExpectShutDown(Program& program, HWND window, const StoredSettings& saved,
@@ -515,23 +527,6 @@ HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_befor
   HWND menu = nullptr;
   WaitFor([&] { return (menu = OpenMenu(program)) != nullptr; }, 5000);
   return menu;
-}
-
-ProgramCopies::ProgramCopies() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  dir_ = std::wstring(temp) + L"zan-rules-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-  CreateDirectoryW(dir_.c_str(), nullptr);
-}
-
-ProgramCopies::~ProgramCopies() {
-  for (const std::wstring& name : names_) DeleteFileW((dir_ + name).c_str());
-  RemoveDirectoryW(dir_.c_str());
-}
-
-std::wstring ProgramCopies::Of(const std::wstring& name) {
-  if (CopyFileW(TypeTargetExe().c_str(), (dir_ + name).c_str(), TRUE)) names_.push_back(name);
-  return dir_ + name;
 }
 
 void PressKeys(const std::vector<WORD>& keys, bool alt) {

@@ -44,6 +44,9 @@ void DeleteRunEntry();
 // A text for a failure message (only the low byte of each character).
 std::string Narrow(const std::wstring& s);
 
+// A temporary file name ending in `suffix`, new to every call, test and run.
+std::wstring TempFile(const wchar_t* suffix);
+
 // The executables under test, as Wine paths.
 std::wstring ProgramExe();
 std::wstring SwipeExe();
@@ -136,15 +139,19 @@ HWND RightClickIcon(const Program& program, const std::vector<HWND>& icons_befor
 // that goes with them.
 class ProgramCopies {
  public:
-  ProgramCopies();
-  ~ProgramCopies();
-  ProgramCopies(const ProgramCopies&) = delete;
-  ProgramCopies& operator=(const ProgramCopies&) = delete;
+  ProgramCopies() { CreateDirectoryW(dir_.c_str(), nullptr); }
+  ~ProgramCopies() {
+    for (const std::wstring& name : names_) DeleteFileW((dir_ + name).c_str());
+    RemoveDirectoryW(dir_.c_str());
+  }
   // The path of the copy named `name`, made on first use.
-  std::wstring Of(const std::wstring& name);
+  std::wstring Of(const std::wstring& name) {
+    if (CopyFileW(TypeTargetExe().c_str(), (dir_ + name).c_str(), TRUE)) names_.push_back(name);
+    return dir_ + name;
+  }
 
  private:
-  std::wstring dir_;
+  std::wstring dir_ = TempFile(L"\\");
   std::vector<std::wstring> names_;
 };
 
@@ -170,9 +177,9 @@ class ProgramTest : public ::testing::Test {
   // Names the reader control to create by the user's ReaderControl policy (nullptr: none);
   // removed again when the test ends.
   void SetReaderControlPolicy(const wchar_t* prog_id);
-  // Writes the user's typing rules and the user's policy list of them (an empty list: no key);
-  // both keys are removed again when the test ends.
-  void SetTypingRules(const TypingRules& user, const TypingRules& policy = {});
+  // Writes the user's typing rules, the user's policy list of them and the computer's (an empty
+  // list: no key); the keys are removed again when the test ends.
+  void SetTypingRules(const TypingRules& user, const TypingRules& policy = {}, const TypingRules& machine = {});
 
  private:
   std::vector<Program*> started_;  // by StartWith; ended before the values are put back

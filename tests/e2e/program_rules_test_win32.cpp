@@ -66,27 +66,11 @@ const RuleCase kCases[] = {
      L"ZAN MCR - typing rule for * is wrong", {{L"*", L"type=yes"}}, true},
 };
 
-constexpr wchar_t kPolicyTargets[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge\\Targets";
-
-// Writes the computer's policy list (none: no key).
-void SetMachineRules(const e2e::TypingRules& rules) {
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kPolicyTargets, KEY_WOW64_64KEY, 0);
-  HKEY key;
-  if (rules.empty() || RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicyTargets, 0, nullptr, 0,
-                                       KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr)) {
-    return;
-  }
-  for (const auto& [name, data] : rules) {
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-  }
-  RegCloseKey(key);
-}
-
 // Denies everyone the reading of the user's policy list.
 void CloseUserPolicyKey() {
+  constexpr wchar_t kUserPolicyRules[] = L"Software\\Policies\\Halvane\\ZANKeyboardWedge\\Targets";
   HKEY key;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kPolicyTargets, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kUserPolicyRules, 0, WRITE_DAC, &key), ERROR_SUCCESS);
   EXPLICIT_ACCESSW deny{};
   deny.grfAccessPermissions = KEY_QUERY_VALUE;
   deny.grfAccessMode = DENY_ACCESS;
@@ -114,7 +98,6 @@ std::wstring ClipboardText() {
 class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInterface<RuleCase> {
  protected:
   void TearDown() override {
-    SetMachineRules({});
     targets.clear();
     e2e::CardTypingTest::TearDown();
   }
@@ -125,8 +108,7 @@ class TypingRules : public e2e::CardTypingTest, public ::testing::WithParamInter
 
 TEST_P(TypingRules, DecideWhatEachProgramGets) {
   const RuleCase& c = GetParam();
-  SetTypingRules(c.user, c.policy);
-  SetMachineRules(c.machine);
+  SetTypingRules(c.user, c.policy, c.machine);
   if (c.policy_closed) {
     ASSERT_NO_FATAL_FAILURE(CloseUserPolicyKey());
   }
