@@ -1,11 +1,9 @@
 #include "shell/dialog_template_win32.h"
 
-#include <cwchar>
-
 namespace shell {
 namespace {
 
-// Appends POD `value`, then pads to `align` bytes.
+// Appends the bytes of POD `value`.
 template <typename T>
 void Put(std::vector<std::uint8_t>& out, const T& value) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
