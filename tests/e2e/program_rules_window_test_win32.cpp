@@ -168,8 +168,10 @@ TEST_F(RulesWindowTest, ARuleIsAddedForAProgramOpenNowThenChangedAndRemovedWithT
   EXPECT_TRUE(e2e::WaitFor([&] { return StoredText(L"kasse.exe") == L"delay=20"; }, 5000))
       << e2e::Narrow(StoredText(L"kasse.exe"));
 
-  PressKeys({'E'}, true);  // "Remove", then "Yes"
-  ASSERT_TRUE(e2e::WaitFor([&] { return GetForegroundWindow() != rules; }, 5000));
+  PressKeys({'E'}, true);  // "Remove", then "Yes" once the question has the keyboard
+  HWND ask = nullptr;
+  ASSERT_TRUE(e2e::WaitFor([&] { return (ask = GetForegroundWindow()) && ask != rules; }, 5000));
+  KeyboardIn(ask);
   PressKeys({VK_RETURN});
   EXPECT_TRUE(e2e::WaitFor([&] { return StoredText(L"kasse.exe") == L"(none)"; }, 5000));
   EXPECT_TRUE(e2e::WaitFor([&] { return Listed(rules).empty(); }, 5000));
